@@ -1,7 +1,9 @@
 #pragma once
 // Encoders for the picture formats the launcher reads. Pure: image in, bytes
 // out, deterministic (no timestamps, padding always zero). Writing a file is
-// the caller's business.
+// the caller's business. An input an encoder cannot represent (empty or
+// oversized image, palette too large, index beyond the palette, hotspot
+// outside the image) gives an empty vector.
 
 #include <array>
 #include <cstdint>

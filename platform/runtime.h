@@ -55,6 +55,13 @@ class RuntimeError : public std::runtime_error {
   std::string operation_, path_, cause_;
 };
 
+// The runtime's message for an error: Traditional Chinese first, English below.
+struct ErrorText {
+  std::string chinese;
+  std::string english;
+};
+ErrorText DescribeRuntimeError(const RuntimeError& error);
+
 // Thrown by End(): unwinds every running procedure without running another step.
 struct ProgramEnd {};
 

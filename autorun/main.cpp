@@ -1,0 +1,7 @@
+// The launcher's entry point: hands the program description to the window
+// runtime, which runs until the program ends. Arguments and environment
+// settings of its own are ignored.
+#include "autorun/program.h"
+#include "platform/x11_runtime.h"
+
+int main() { return platform::RunOnX11(autorun::Program()); }

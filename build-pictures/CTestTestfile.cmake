@@ -1,0 +1,11 @@
+# CMake generated Testfile for 
+# Source directory: /work/main
+# Build directory: /work/main/build-pictures
+# 
+# This file includes the relevant testing commands required for 
+# testing this directory and lists subdirectories to be tested as well.
+subdirs("platform")
+subdirs("assets")
+subdirs("menu")
+subdirs("autorun")
+subdirs("tests")

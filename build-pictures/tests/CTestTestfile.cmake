@@ -1,0 +1,10 @@
+# CMake generated Testfile for 
+# Source directory: /work/main/tests
+# Build directory: /work/main/build-pictures/tests
+# 
+# This file includes the relevant testing commands required for 
+# testing this directory and lists subdirectories to be tested as well.
+include("/work/main/build-pictures/tests/picture_tests[1]_include.cmake")
+include("/work/main/build-pictures/tests/object_tests[1]_include.cmake")
+include("/work/main/build-pictures/tests/platform_tests[1]_include.cmake")
+include("/work/main/build-pictures/tests/menu_tests[1]_include.cmake")

@@ -1,0 +1,661 @@
+#include "platform/x11_runtime.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrender.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/disc_actions.h"
+#include "platform/ole_object.h"
+#include "platform/process.h"
+#include "platform/x11_error_dialog.h"
+
+namespace platform {
+namespace {
+
+// SetCursor's handle for "no override: each control shows its own pointer".
+constexpr CursorHandle kControlPointers = 1;
+constexpr std::uint32_t kWindowColour = 0xFFC0C0C0;  // only seen where no background is
+
+struct Rect {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool Empty() const { return w <= 0 || h <= 0; }
+  Rect Intersect(const Rect& o) const {
+    int x0 = std::max(x, o.x), y0 = std::max(y, o.y);
+    int x1 = std::min(x + w, o.x + o.w), y1 = std::min(y + h, o.y + o.h);
+    return x1 > x0 && y1 > y0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{};
+  }
+  Rect Union(const Rect& o) const {
+    if (Empty()) return o;
+    if (o.Empty()) return *this;
+    int x0 = std::min(x, o.x), y0 = std::min(y, o.y);
+    int x1 = std::max(x + w, o.x + o.w), y1 = std::max(y + h, o.y + o.h);
+    return {x0, y0, x1 - x0, y1 - y0};
+  }
+};
+
+struct ControlState {
+  const ControlLayout* layout = nullptr;
+  Window input = None;  // input-only child; the background control is the window itself
+  Rect area;            // pixels; follows the size of each picture assigned
+  Picture picture;
+  bool enabled = true;
+  Cursor pointer = None;  // None: the window's arrow shows through
+};
+
+// The classic arrow, drawn here so the pointer looks the same on every server.
+constexpr std::array<std::string_view, 19> kArrowPointer = {
+    "X           ", "XX          ", "X.X         ", "X..X        ", "X...X       ",
+    "X....X      ", "X.....X     ", "X......X    ", "X.......X   ", "X........X  ",
+    "X.........X ", "X......XXXXX", "X...X..X    ", "X..XX..X    ", "X.X  X..X   ",
+    "XX   X..X   ", "X     X..X  ", "      X..X  ", "       XX   ",
+};
+
+Image ArrowImage() {
+  Image img{12, 19, std::vector<std::uint32_t>(12 * 19, 0)};
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
+      char c = kArrowPointer[y][x];
+      if (c != ' ') img.pixels[y * img.width + x] = c == 'X' ? 0xFF000000 : 0xFFFFFFFF;
+    }
+  return img;
+}
+
+int g_last_x_error = 0;
+int RecordXError(Display*, XErrorEvent* event) {
+  g_last_x_error = event->error_code;
+  return 0;
+}
+int DisplayLost(Display*) {
+  // The session is ending (log-off, server gone): the window is closed for us.
+  std::fputs("autorun: the X display connection was closed\n", stderr);
+  std::_Exit(0);
+}
+
+MouseArgs ArgsFrom(int x, int y, unsigned state, std::int16_t button) {
+  std::int16_t shift = static_cast<std::int16_t>(((state & ShiftMask) ? 1 : 0) |
+                                                 ((state & ControlMask) ? 2 : 0) |
+                                                 ((state & Mod1Mask) ? 4 : 0));
+  return MouseArgs{button, shift, TwipsFromPixels(x), TwipsFromPixels(y)};
+}
+
+// X numbers the buttons left, middle, right; the procedures expect 1, 4, 2.
+std::int16_t ButtonFromX(unsigned button) {
+  switch (button) {
+    case Button1: return 1;
+    case Button2: return 4;
+    case Button3: return 2;
+    default: return 0;  // wheel and extra buttons are not mouse buttons here
+  }
+}
+
+std::int16_t HeldButtons(unsigned state) {
+  return static_cast<std::int16_t>(((state & Button1Mask) ? 1 : 0) |
+                                   ((state & Button3Mask) ? 2 : 0) |
+                                   ((state & Button2Mask) ? 4 : 0));
+}
+
+class X11Runtime final : public Runtime {
+ public:
+  X11Runtime(Display* display, const ProgramDescription& program)
+      : dpy_(display), program_(program), events_(program.bindings) {}
+  ~X11Runtime() override { ReleaseImage(); }
+
+  void Create();
+  void LoadForm() {
+    form_ = program_.create_form(*this);
+    program_.form_load(*form_);
+  }
+  void Show();
+  void Loop();
+  void DestroyWindow();
+
+  Picture LoadPicture(std::string_view path) override { return LoadPictureFile(path); }
+  void SetPicture(Control control, const Picture& picture) override;
+  void SetEnabled(Control control, bool enabled) override;
+  WindowHandle hWnd() override { return unloaded_ ? 0 : static_cast<WindowHandle>(window_); }
+  std::int32_t Shell(std::string_view path, std::int16_t) override { return StartProgram(path); }
+  void DoEvents() override;
+  void Unload() override;
+  [[noreturn]] void End() override { throw ProgramEnd{}; }
+  CursorHandle LoadCursorFromFileA(std::string_view path) override;
+  CursorHandle SetCursor(CursorHandle cursor) override;
+  std::intptr_t ShellExecuteA(WindowHandle, std::string_view operation, std::string_view file,
+                              std::string_view, std::string_view, std::int32_t) override {
+    return OpenDocument(operation, file);
+  }
+
+ private:
+  ControlState& State(Control c) { return controls_[static_cast<std::size_t>(c)]; }
+  void SetWindowProperties();
+  void CreateControls();
+  void CreateImage();
+  void ReleaseImage();
+  void Handle(XEvent& event);
+  void OnButton(const XButtonEvent& event, MouseEvent kind);
+  void OnMotion(const XMotionEvent& event);
+  void Dispatch(Window window, MouseEvent kind, const MouseArgs& args);
+  void Invalidate(const Rect& r) { dirty_ = dirty_.Union(r.Intersect(client_)); }
+  void PresentDirty();
+  void Compose(const Rect& r);
+  void Present(const Rect& r);
+  void DrawPicture(const ControlState& c, const Rect& r);
+  void ApplyPointers();
+  Cursor MakeCursor(const Image& image, int hotspot_x, int hotspot_y);
+  Cursor MakeCursor(const CursorFile& file);
+  Cursor CursorFromBytes(std::span<const std::uint8_t> bytes);
+
+  Display* dpy_;
+  const ProgramDescription& program_;
+  EventTable events_;
+  std::shared_ptr<Form> form_;
+  Window window_ = None;
+  Visual* visual_ = nullptr;
+  int depth_ = 0;
+  GC gc_ = nullptr;
+  Rect client_;
+  std::array<ControlState, kControlCount> controls_{};
+  bool unloaded_ = false;
+  Rect dirty_;
+
+  // The client area composed in memory, put to the window with MIT-SHM where offered.
+  XImage* image_ = nullptr;
+  XShmSegmentInfo shm_{};
+  bool use_shm_ = false;
+  std::uint32_t* canvas_ = nullptr;  // ARGB pixels, client_.w per row
+  std::vector<std::uint32_t> converted_canvas_;  // used when the visual is not 32-bit xRGB
+
+  bool have_render_ = false;
+  Cursor arrow_ = None;
+  Cursor blank_ = None;
+  std::vector<Cursor> cursors_;  // handle h >= 2 is cursors_[h - 2]
+  CursorHandle override_ = kControlPointers;
+  std::map<const std::uint8_t*, Cursor> embedded_cursors_;
+};
+
+void X11Runtime::Create() {
+  const WindowLayout& layout = program_.window;
+  int screen = DefaultScreen(dpy_);
+  visual_ = DefaultVisual(dpy_, screen);
+  depth_ = DefaultDepth(dpy_, screen);
+  client_ = {0, 0, PixelsFromTwips(layout.client_width), PixelsFromTwips(layout.client_height)};
+  int event_base = 0, error_base = 0, major = 0, minor = 0;
+  have_render_ = XRenderQueryExtension(dpy_, &event_base, &error_base) &&
+                 XRenderQueryVersion(dpy_, &major, &minor) && (major > 0 || minor >= 8);
+  arrow_ = MakeCursor(ArrowImage(), 0, 0);
+  if (arrow_ == None) arrow_ = XCreateFontCursor(dpy_, XC_left_ptr);
+
+  XSetWindowAttributes attrs{};
+  attrs.background_pixmap = None;  // painted from the composed image; no flash
+  attrs.bit_gravity = NorthWestGravity;
+  attrs.cursor = arrow_;
+  attrs.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
+                     PointerMotionMask;
+  int x = std::max(0, (DisplayWidth(dpy_, screen) - client_.w) / 2);
+  int y = std::max(0, (DisplayHeight(dpy_, screen) - client_.h) / 2);
+  window_ = XCreateWindow(dpy_, RootWindow(dpy_, screen), x, y, client_.w, client_.h, 0,
+                          CopyFromParent, InputOutput, CopyFromParent,
+                          CWBackPixmap | CWBitGravity | CWCursor | CWEventMask, &attrs);
+  gc_ = DefaultGC(dpy_, screen);
+  SetWindowProperties();
+  CreateControls();
+  CreateImage();
+  Compose(client_);
+}
+
+void X11Runtime::SetWindowProperties() {
+  const WindowLayout& layout = program_.window;
+  std::string caption(layout.caption);
+  char* caption_ptr = caption.data();
+  XTextProperty name{};
+  XStringListToTextProperty(&caption_ptr, 1, &name);
+  XSizeHints* size = XAllocSizeHints();
+  size->flags = PPosition | PSize | PMinSize | PMaxSize;
+  size->min_width = size->max_width = size->width = client_.w;
+  size->min_height = size->max_height = size->height = client_.h;
+  XWMHints* hints = XAllocWMHints();
+  hints->flags = InputHint | StateHint;
+  hints->input = True;
+  hints->initial_state = NormalState;
+  XClassHint* klass = XAllocClassHint();
+  std::string res_name(layout.name), res_class = "Autorun";
+  klass->res_name = res_name.data();
+  klass->res_class = res_class.data();
+  XSetWMProperties(dpy_, window_, &name, &name, nullptr, 0, size, hints, klass);
+  XFree(name.value);
+  XFree(size);
+  XFree(hints);
+  XFree(klass);
+
+  Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
+  XChangeProperty(dpy_, window_, XInternAtom(dpy_, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(caption.data()), static_cast<int>(caption.size()));
+  long pid = static_cast<long>(::getpid());
+  XChangeProperty(dpy_, window_, XInternAtom(dpy_, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
+  Atom delete_window = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(dpy_, window_, &delete_window, 1);
+
+  if (layout.icon != nullptr) {
+    auto icon = DecodePicture(layout.icon());
+    if (const Image* img = std::get_if<Image>(&icon)) {
+      // _NET_WM_ICON is width, height, then ARGB pixels, each in a C long.
+      std::vector<long> data{img->width, img->height};
+      data.insert(data.end(), img->pixels.begin(), img->pixels.end());
+      XChangeProperty(dpy_, window_, XInternAtom(dpy_, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+                      PropModeReplace, reinterpret_cast<unsigned char*>(data.data()),
+                      static_cast<int>(data.size()));
+    }
+  }
+}
+
+void X11Runtime::CreateControls() {
+  const WindowLayout& layout = program_.window;
+  // The layout lists controls front to back; X stacks each new child on top.
+  for (auto it = layout.controls.rbegin(); it != layout.controls.rend(); ++it) {
+    const ControlLayout& c = *it;
+    ControlState& s = State(c.id);
+    s.layout = &c;
+    s.area = {PixelsFromTwips(c.left), PixelsFromTwips(c.top), PixelsFromTwips(c.width),
+              PixelsFromTwips(c.height)};
+    if (c.kind == ControlKind::OleContainer) {
+      auto bitmap = ExtractObjectBitmap(c.picture());
+      if (std::holds_alternative<ObjectError>(bitmap))
+        throw RuntimeError("Load", std::string(c.name), "damaged picture object");
+      auto decoded = DecodePicture(std::get<std::vector<std::uint8_t>>(bitmap));
+      if (auto* error = std::get_if<PictureError>(&decoded))
+        throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
+      s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));
+      s.input = None;
+      continue;
+    }
+    if (c.picture != nullptr) {
+      auto decoded = DecodePicture(c.picture());
+      if (auto* error = std::get_if<PictureError>(&decoded))
+        throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
+      s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));
+      s.area.w = s.picture.image()->width;
+      s.area.h = s.picture.image()->height;
+    }
+    if (c.pointer == MousePointer::Custom && c.mouse_icon != nullptr)
+      s.pointer = CursorFromBytes(c.mouse_icon());
+    XSetWindowAttributes attrs{};
+    attrs.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+    attrs.cursor = s.pointer;
+    s.input = XCreateWindow(dpy_, window_, s.area.x, s.area.y, std::max(1, s.area.w),
+                            std::max(1, s.area.h), 0, 0, InputOnly, CopyFromParent,
+                            CWEventMask | CWCursor, &attrs);
+  }
+  XMapSubwindows(dpy_, window_);
+}
+
+void X11Runtime::CreateImage() {
+  int count = client_.w * client_.h;
+  if (XShmQueryExtension(dpy_)) {
+    image_ = XShmCreateImage(dpy_, visual_, depth_, ZPixmap, nullptr, &shm_, client_.w, client_.h);
+    if (image_ != nullptr) {
+      shm_.shmid = ::shmget(IPC_PRIVATE, static_cast<std::size_t>(image_->bytes_per_line) * image_->height,
+                            IPC_CREAT | 0600);
+      void* addr = shm_.shmid >= 0 ? ::shmat(shm_.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
+      if (addr != reinterpret_cast<void*>(-1)) {
+        shm_.shmaddr = image_->data = static_cast<char*>(addr);
+        shm_.readOnly = False;
+        // A remote server refuses to attach; that shows only as an X error.
+        g_last_x_error = 0;
+        XShmAttach(dpy_, &shm_);
+        XSync(dpy_, False);
+        use_shm_ = g_last_x_error == 0;
+        if (!use_shm_) ::shmdt(addr);
+      }
+      if (shm_.shmid >= 0) ::shmctl(shm_.shmid, IPC_RMID, nullptr);  // freed once both sides detach
+      if (!use_shm_) {
+        image_->data = nullptr;
+        XDestroyImage(image_);
+        image_ = nullptr;
+      }
+    }
+  }
+  if (image_ == nullptr) {
+    image_ = XCreateImage(dpy_, visual_, depth_, ZPixmap, 0, nullptr, client_.w, client_.h, 32, 0);
+    image_->data = static_cast<char*>(std::calloc(image_->bytes_per_line, image_->height));
+  }
+  bool direct = image_->bits_per_pixel == 32 && visual_->red_mask == 0xFF0000 &&
+                visual_->green_mask == 0xFF00 && visual_->blue_mask == 0xFF &&
+                image_->byte_order == LSBFirst && image_->bytes_per_line == client_.w * 4;
+  if (direct) {
+    canvas_ = reinterpret_cast<std::uint32_t*>(image_->data);
+  } else {
+    converted_canvas_.assign(count, 0);
+    canvas_ = converted_canvas_.data();
+  }
+}
+
+void X11Runtime::ReleaseImage() {
+  if (image_ == nullptr) return;
+  if (use_shm_) {
+    XShmDetach(dpy_, &shm_);
+    ::shmdt(shm_.shmaddr);
+    image_->data = nullptr;
+  }
+  XDestroyImage(image_);
+  image_ = nullptr;
+}
+
+void X11Runtime::Show() {
+  XMapRaised(dpy_, window_);
+  XFlush(dpy_);
+}
+
+void X11Runtime::Loop() {
+  XEvent event;
+  while (!unloaded_) {
+    XNextEvent(dpy_, &event);  // blocks: an idle launcher uses no processor
+    Handle(event);
+    PresentDirty();
+  }
+  XFlush(dpy_);
+}
+
+void X11Runtime::DoEvents() {
+  XEvent event;
+  while (XPending(dpy_) > 0) {
+    XNextEvent(dpy_, &event);
+    Handle(event);
+  }
+  PresentDirty();
+}
+
+void X11Runtime::Handle(XEvent& event) {
+  if (unloaded_) return;
+  switch (event.type) {
+    case Expose:
+      if (event.xexpose.window == window_)
+        Present({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
+      break;
+    case ButtonPress: OnButton(event.xbutton, MouseEvent::Down); break;
+    case ButtonRelease: OnButton(event.xbutton, MouseEvent::Up); break;
+    case MotionNotify: OnMotion(event.xmotion); break;
+    case ClientMessage:
+      if (event.xclient.window == window_ && event.xclient.format == 32 &&
+          static_cast<Atom>(event.xclient.data.l[0]) == XInternAtom(dpy_, "WM_DELETE_WINDOW", True))
+        Unload();  // closing through the frame runs no procedure
+      break;
+    case DestroyNotify:
+      if (event.xdestroywindow.window == window_) {
+        unloaded_ = true;
+        form_.reset();
+      }
+      break;
+    default: break;
+  }
+}
+
+void X11Runtime::OnButton(const XButtonEvent& event, MouseEvent kind) {
+  std::int16_t button = ButtonFromX(event.button);
+  if (button == 0) return;
+  Dispatch(event.window, kind, ArgsFrom(event.x, event.y, event.state, button));
+}
+
+void X11Runtime::OnMotion(const XMotionEvent& event) {
+  // A stream of motion is one movement: only its latest position matters.
+  if (XEventsQueued(dpy_, QueuedAlready) > 0) {
+    XEvent next;
+    XPeekEvent(dpy_, &next);
+    if (next.type == MotionNotify && next.xmotion.window == event.window &&
+        next.xmotion.state == event.state)
+      return;
+  }
+  Dispatch(event.window, MouseEvent::Move, ArgsFrom(event.x, event.y, event.state, HeldButtons(event.state)));
+}
+
+void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args) {
+  for (std::size_t i = 0; i < kControlCount; ++i) {
+    ControlState& s = controls_[i];
+    bool target = s.layout != nullptr &&
+                  (s.input != None ? s.input == window : window == window_);
+    if (!target) continue;
+    if (!s.enabled) return;
+    Procedure procedure = events_.Find(s.layout->id, kind);
+    if (procedure == nullptr) return;
+    std::shared_ptr<Form> hold = form_;  // outlives an Unload issued while it runs
+    procedure(*hold, args);
+    return;
+  }
+}
+
+void X11Runtime::SetPicture(Control control, const Picture& picture) {
+  if (unloaded_) return;
+  ControlState& s = State(control);
+  if (s.picture == picture) return;
+  Rect before = s.picture.empty() ? Rect{} : s.area;
+  s.picture = picture;
+  if (const Image* img = picture.image(); img != nullptr && (img->width != s.area.w || img->height != s.area.h)) {
+    s.area.w = img->width;
+    s.area.h = img->height;
+    if (s.input != None) XResizeWindow(dpy_, s.input, s.area.w, s.area.h);
+  }
+  Invalidate(before.Union(picture.empty() ? Rect{} : s.area));
+}
+
+void X11Runtime::SetEnabled(Control control, bool enabled) {
+  if (unloaded_) return;
+  ControlState& s = State(control);
+  if (s.enabled == enabled) return;
+  s.enabled = enabled;
+  // A disabled control lets the pointer through to what lies beneath it.
+  if (s.input != None) enabled ? XMapWindow(dpy_, s.input) : XUnmapWindow(dpy_, s.input);
+}
+
+void X11Runtime::Unload() {
+  if (unloaded_) return;
+  DestroyWindow();
+  form_.reset();  // running procedures still hold the window object
+}
+
+void X11Runtime::DestroyWindow() {
+  unloaded_ = true;
+  if (window_ != None) XDestroyWindow(dpy_, window_);
+  XFlush(dpy_);
+}
+
+void X11Runtime::PresentDirty() {
+  if (dirty_.Empty() || unloaded_) return;
+  Rect r = dirty_;
+  dirty_ = {};
+  Compose(r);
+  Present(r);
+  XFlush(dpy_);
+}
+
+void X11Runtime::Compose(const Rect& r) {
+  for (int y = r.y; y < r.y + r.h; ++y)
+    std::fill_n(canvas_ + y * client_.w + r.x, r.w, kWindowColour);
+  // Back to front: the background control is last in the layout.
+  for (auto it = program_.window.controls.rbegin(); it != program_.window.controls.rend(); ++it)
+    DrawPicture(State(it->id), r);
+}
+
+void X11Runtime::DrawPicture(const ControlState& c, const Rect& r) {
+  const Image* img = c.picture.image();
+  if (img == nullptr) return;
+  Rect area = Rect{c.area.x, c.area.y, img->width, img->height}.Intersect(r);
+  for (int y = area.y; y < area.y + area.h; ++y) {
+    const std::uint32_t* src = img->pixels.data() + (y - c.area.y) * img->width + (area.x - c.area.x);
+    std::uint32_t* dst = canvas_ + y * client_.w + area.x;
+    for (int x = 0; x < area.w; ++x)
+      if (src[x] >> 24) dst[x] = src[x];
+  }
+}
+
+void X11Runtime::Present(const Rect& requested) {
+  Rect r = requested.Intersect(client_);
+  if (r.Empty() || unloaded_) return;
+  if (canvas_ == converted_canvas_.data()) {
+    for (int y = r.y; y < r.y + r.h; ++y)
+      for (int x = r.x; x < r.x + r.w; ++x) {
+        std::uint32_t p = canvas_[y * client_.w + x];
+        auto channel = [](std::uint32_t v, unsigned long mask) {
+          if (mask == 0) return 0ul;
+          int shift = __builtin_ctzl(mask);
+          unsigned long max = mask >> shift;
+          return ((v * max + 127) / 255) << shift;
+        };
+        XPutPixel(image_, x, y,
+                  channel((p >> 16) & 0xFF, visual_->red_mask) | channel((p >> 8) & 0xFF, visual_->green_mask) |
+                      channel(p & 0xFF, visual_->blue_mask));
+      }
+  }
+  if (use_shm_)
+    XShmPutImage(dpy_, window_, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h, False);
+  else
+    XPutImage(dpy_, window_, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h);
+}
+
+Cursor X11Runtime::MakeCursor(const Image& image, int hotspot_x, int hotspot_y) {
+  if (!have_render_ || image.width <= 0 || image.height <= 0) return None;
+  Window root = DefaultRootWindow(dpy_);
+  Pixmap pixmap = XCreatePixmap(dpy_, root, image.width, image.height, 32);
+  std::vector<std::uint32_t> argb(image.pixels);
+  for (std::uint32_t& p : argb)
+    if ((p >> 24) == 0) p = 0;  // premultiplied: transparent pixels carry no colour
+  XImage ximage{};
+  ximage.width = image.width;
+  ximage.height = image.height;
+  ximage.format = ZPixmap;
+  ximage.data = reinterpret_cast<char*>(argb.data());
+  ximage.byte_order = LSBFirst;
+  ximage.bitmap_unit = 32;
+  ximage.bitmap_bit_order = LSBFirst;
+  ximage.bitmap_pad = 32;
+  ximage.depth = 32;
+  ximage.bits_per_pixel = 32;
+  ximage.bytes_per_line = image.width * 4;
+  ximage.red_mask = 0xFF0000;
+  ximage.green_mask = 0xFF00;
+  ximage.blue_mask = 0xFF;
+  XInitImage(&ximage);
+  GC gc = XCreateGC(dpy_, pixmap, 0, nullptr);
+  XPutImage(dpy_, pixmap, gc, &ximage, 0, 0, 0, 0, image.width, image.height);
+  XFreeGC(dpy_, gc);
+  XRenderPictFormat* format = XRenderFindStandardFormat(dpy_, PictStandardARGB32);
+  ::Picture picture = XRenderCreatePicture(dpy_, pixmap, format, 0, nullptr);
+  Cursor cursor = XRenderCreateCursor(dpy_, picture, std::clamp(hotspot_x, 0, image.width - 1),
+                                      std::clamp(hotspot_y, 0, image.height - 1));
+  XRenderFreePicture(dpy_, picture);
+  XFreePixmap(dpy_, pixmap);
+  return cursor;
+}
+
+Cursor X11Runtime::MakeCursor(const CursorFile& file) {
+  if (file.frames.empty() || file.steps.empty()) return None;
+  std::vector<Cursor> frames;
+  for (const CursorFrame& f : file.frames) frames.push_back(MakeCursor(f.image, f.hotspot_x, f.hotspot_y));
+  if (frames.front() == None) return XCreateFontCursor(dpy_, XC_watch);
+  if (file.steps.size() == 1) return frames[file.steps.front().frame];
+  // The server animates it, so the pointer moves on while a procedure is busy.
+  std::vector<XAnimCursor> steps;
+  for (const CursorStep& s : file.steps)
+    steps.push_back({frames[s.frame], static_cast<unsigned long>(s.jiffies) * 1000 / 60});
+  Cursor animated = XRenderCreateAnimCursor(dpy_, static_cast<int>(steps.size()), steps.data());
+  for (Cursor c : frames) XFreeCursor(dpy_, c);
+  return animated;
+}
+
+Cursor X11Runtime::CursorFromBytes(std::span<const std::uint8_t> bytes) {
+  auto [it, added] = embedded_cursors_.try_emplace(bytes.data(), None);
+  if (added) {
+    auto decoded = DecodeCursorFile(bytes);
+    if (const CursorFile* file = std::get_if<CursorFile>(&decoded)) it->second = MakeCursor(*file);
+  }
+  return it->second;
+}
+
+CursorHandle X11Runtime::LoadCursorFromFileA(std::string_view path) {
+  std::optional<CursorFile> file = LoadCursorFile(path);
+  if (!file) return 0;
+  Cursor cursor = MakeCursor(*file);
+  if (cursor == None) return 0;
+  cursors_.push_back(cursor);
+  return static_cast<CursorHandle>(cursors_.size() + 1);
+}
+
+CursorHandle X11Runtime::SetCursor(CursorHandle cursor) {
+  if (cursor != 0 && cursor != kControlPointers && cursor - 2 >= cursors_.size()) return 0;
+  CursorHandle previous = override_;
+  override_ = cursor;
+  ApplyPointers();
+  return previous;
+}
+
+void X11Runtime::ApplyPointers() {
+  if (unloaded_) return;
+  Cursor forced = None;
+  if (override_ == 0) {
+    if (blank_ == None) blank_ = MakeCursor(Image{1, 1, {0}}, 0, 0);
+    forced = blank_;
+  } else if (override_ != kControlPointers) {
+    forced = cursors_[override_ - 2];
+  }
+  XDefineCursor(dpy_, window_, forced != None ? forced : arrow_);
+  for (const ControlState& s : controls_)
+    if (s.input != None && s.pointer != None)
+      XDefineCursor(dpy_, s.input, forced != None ? forced : s.pointer);
+  XFlush(dpy_);
+}
+
+void ReportError(Display* dpy, const ErrorText& text) {
+  std::fprintf(stderr, "autorun: %s\nautorun: %s\n", text.chinese.c_str(), text.english.c_str());
+  std::fflush(stderr);
+  if (dpy != nullptr) ShowErrorDialog(dpy, text.chinese, text.english);
+}
+
+}  // namespace
+
+int RunOnX11(const ProgramDescription& program) {
+  Display* dpy = XOpenDisplay(nullptr);
+  if (dpy == nullptr) {
+    std::fputs("autorun: cannot open the X display; set DISPLAY to run the launcher\n", stderr);
+    return 1;
+  }
+  XSetErrorHandler(&RecordXError);
+  XSetIOErrorHandler(&DisplayLost);
+  ReapChildrenAutomatically();
+  int status = 0;
+  {
+    X11Runtime runtime(dpy, program);
+    try {
+      runtime.Create();
+      runtime.LoadForm();
+      runtime.Show();
+      runtime.Loop();
+    } catch (const ProgramEnd&) {
+      status = 0;
+    } catch (const RuntimeError& error) {
+      runtime.DestroyWindow();
+      ReportError(dpy, DescribeRuntimeError(error));
+      status = 1;
+    } catch (const std::bad_alloc&) {
+      runtime.DestroyWindow();
+      ReportError(dpy, DescribeRuntimeError(RuntimeError("Run", "autorun", "out of memory")));
+      status = 1;
+    }
+  }
+  XCloseDisplay(dpy);
+  return status;
+}
+
+}  // namespace platform

@@ -1,0 +1,126 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/disc_path.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FileError;
+using platform::ReadDiscFile;
+using platform::ResolveDiscPath;
+using testing_support::TempDir;
+
+struct ResolveCase {
+  const char* name;
+  std::vector<const char*> files;  // created, with their own name as content
+  const char* literal;
+  const char* expected;  // nullptr: not found
+};
+
+TEST(ResolveDiscPath, FindsEachSpellingOfTheDiscTree) {
+  const ResolveCase cases[] = {
+      {"exact spelling", {"setup/images/help.gif"}, "setup\\images\\help.gif", "setup/images/help.gif"},
+      {"folder in other case", {"Setup/images/help.gif"}, "setup\\images\\help.gif", "Setup/images/help.gif"},
+      {"file in other case", {"setup/images/HELP.GIF"}, "setup\\images\\help.gif", "setup/images/HELP.GIF"},
+      {"forward slashes also separate", {"Manual/UserGuideEng.html"}, "Manual/UserGuideEng.html", "Manual/UserGuideEng.html"},
+      {"exact spelling wins over a variant", {"Setup/a.gif", "setup/a.gif"}, "setup\\a.gif", "setup/a.gif"},
+      {"variants in byte order", {"SETUP/a.gif", "Setup/a.gif"}, "setup\\a.gif", "SETUP/a.gif"},
+      {"a colliding folder without the file is passed over",
+       {"setup/images/help.gif", "Setup/Setup.exe"}, "Setup\\images\\help.gif", "setup/images/help.gif"},
+      {"missing file", {"setup/images/help.gif"}, "setup\\images\\exit.gif", nullptr},
+      {"missing folder", {"setup/images/help.gif"}, "manual\\UserGuideEng.html", nullptr},
+      {"parent folder is never left", {"a.gif"}, "..\\a.gif", nullptr},
+      {"absolute path refused", {"a.gif"}, "\\a.gif", nullptr},
+      {"empty path", {"a.gif"}, "", nullptr},
+      {"non-ASCII letters are not folded", {"setup/Ä.gif"}, "setup\\ä.gif", nullptr},
+  };
+  for (const ResolveCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const char* f : c.files) dir.Write(f, f);
+    dir.Enter();
+    auto resolved = ResolveDiscPath(c.literal);
+    if (c.expected == nullptr) {
+      EXPECT_FALSE(resolved.has_value()) << *resolved;
+    } else {
+      ASSERT_TRUE(resolved.has_value());
+      EXPECT_EQ(*resolved, c.expected);
+    }
+  }
+}
+
+TEST(ResolveDiscPath, ManyCaseVariantsStayBounded) {
+  TempDir dir;
+  // 2^6 spellings of the folder, none holding the file: the search gives up.
+  for (int mask = 0; mask < 64; ++mask) {
+    std::string name = "images";
+    for (int i = 0; i < 6; ++i)
+      if (mask & (1 << i)) name[i] = static_cast<char>(name[i] - 32);
+    fs::create_directories(dir.path() / name / "sub");
+  }
+  dir.Enter();
+  EXPECT_FALSE(ResolveDiscPath("images\\sub\\missing.gif").has_value());
+}
+
+std::string Text(const std::variant<std::vector<std::uint8_t>, FileError>& result) {
+  const auto& bytes = std::get<std::vector<std::uint8_t>>(result);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(ReadDiscFile, ReadsRegularFilesAndLinksToThem) {
+  TempDir dir;
+  dir.Write("setup/images/help.gif", "GIF89a-help");
+  dir.Write("setup/empty.gif", "");
+  fs::create_symlink("images/help.gif", dir.path() / "setup/link.gif");
+  dir.Enter();
+  EXPECT_EQ(Text(ReadDiscFile("Setup\\Images\\Help.gif", 1024)), "GIF89a-help");
+  EXPECT_EQ(Text(ReadDiscFile("setup\\link.gif", 1024)), "GIF89a-help");
+  EXPECT_EQ(Text(ReadDiscFile("setup\\empty.gif", 1024)), "");
+}
+
+TEST(ReadDiscFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "setup/images/help.gif");  // a folder in the file's place
+  ASSERT_EQ(::mkfifo((dir.path() / "setup/fifo.gif").c_str(), 0644), 0);
+  fs::create_symlink("nowhere.gif", dir.path() / "setup/dangling.gif");
+  fs::create_symlink("loop2.gif", dir.path() / "setup/loop1.gif");
+  fs::create_symlink("loop1.gif", dir.path() / "setup/loop2.gif");
+  fs::create_symlink("/dev/zero", dir.path() / "setup/device.gif");
+  dir.Write("setup/big.gif", std::string(2048, 'x'));
+  dir.Enter();
+  const struct {
+    const char* literal;
+    FileError expected;
+  } cases[] = {
+      {"setup\\images\\help.gif", FileError::NotFound}, {"setup\\fifo.gif", FileError::NotFound},
+      {"setup\\dangling.gif", FileError::NotFound},     {"setup\\loop1.gif", FileError::NotFound},
+      {"setup\\device.gif", FileError::NotFound},       {"setup\\big.gif", FileError::TooLarge},
+      {"setup\\absent.gif", FileError::NotFound},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.literal);
+    auto result = ReadDiscFile(c.literal, 1024);
+    ASSERT_TRUE(std::holds_alternative<FileError>(result));
+    EXPECT_EQ(std::get<FileError>(result), c.expected);
+  }
+}
+
+TEST(ReadDiscFile, UnreadableFileIsReportedAsSuch) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file regardless of its permissions";
+  TempDir dir;
+  fs::path file = dir.Write("secret.gif", "GIF89a");
+  fs::permissions(file, fs::perms::none);
+  dir.Enter();
+  auto result = ReadDiscFile("secret.gif", 1024);
+  ASSERT_TRUE(std::holds_alternative<FileError>(result));
+  EXPECT_EQ(std::get<FileError>(result), FileError::Unreadable);
+}
+
+}  // namespace
