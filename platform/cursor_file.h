@@ -29,7 +29,7 @@ struct CursorStep {
 
 struct CursorFile {
   std::vector<CursorFrame> frames;
-  std::vector<CursorStep> steps;  // a still cursor has one step
+  std::vector<CursorStep> steps;  // a still cursor has one step, of 0 jiffies
 };
 
 using CursorResult = std::variant<CursorFile, PictureError>;

@@ -55,9 +55,11 @@ std::variant<std::uint32_t, PictureError> CheckCompression(Bytes info, std::size
   const std::uint32_t compression = LoadU32(info, 16);
   if (compression == kRgb) return std::uint32_t{0};
   if (compression != kBitFields || bits != 32 || !allow_bitfields) return CompressionError(compression);
-  if (header_bytes > 40) return TrivialMasks(info.subspan(40)) ? std::uint32_t{0} : PictureError::Unsupported;
+  // Larger headers hold the masks at the same place; a 40-byte one is followed by them.
+  const std::uint32_t trailing = header_bytes > 40 ? 0 : 12;
   if (!Fits(info.size(), 40, 12)) return PictureError::Truncated;
-  return TrivialMasks(info.subspan(40)) ? std::uint32_t{12} : PictureError::Unsupported;
+  if (!TrivialMasks(info.subspan(40))) return PictureError::Unsupported;
+  return trailing;
 }
 
 // Checks the info header at the start of `info` (which runs to the end of the

@@ -79,6 +79,7 @@ Status FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start,
     if (out->size() == limit) return ObjectError::BadChain;  // longer than the stream, or a loop
     out->push_back(cur);
   }
+  // StreamView::Copy relies on this: a stream's units cover its whole size.
   if (expected && out->size() != *expected) return ObjectError::BadChain;
   return std::nullopt;
 }

@@ -349,9 +349,32 @@ TEST(PictureObject, RoundTripsThroughTheReader) {
 
 using Damage = void (*)(const Layout&, Bytes&);
 
+// Which built object a row damages.
+enum class Base {
+  Full,   // 641x480 background: native data in regular sectors
+  Small,  // 5x3 picture: native data in the mini stream
+  Difat,  // 7.5 MB bitmap: FAT sectors listed partly in a DIFAT sector
+};
+
+const Bytes& DifatBmp() {
+  static const Bytes bmp = FakeBmp(7'500'000);
+  return bmp;
+}
+
+const Bytes& BaseObject(Base base) {
+  static const Bytes difat = BuildPictureObject(DifatBmp(), kTime);
+  return base == Base::Full ? FullObject() : base == Base::Small ? SmallObject() : difat;
+}
+
+const Bytes& BaseBmp(Base base) {
+  return base == Base::Full ? FullBmp() : base == Base::Small ? SmallBmp() : DifatBmp();
+}
+
+std::size_t DifatSectorAt(const Layout& l, const Bytes& b) { return l.SectorAt(U32(b, kStorage + 68)); }
+
 struct DamageCase {
   const char* name;
-  bool small;  // damage the 5x3 object (native data in the mini stream) instead of the full one
+  Base base;
   Damage damage;
   std::optional<ObjectError> expected;  // nullopt: still readable
 };
@@ -363,166 +386,189 @@ std::size_t PrefixAt(const Layout& l) { return l.SectorAt(l.Start(NativeId(l)));
 
 const DamageCase kDamageCases[] = {
     // Object record.
-    {"record header length 23", false, [](const Layout&, Bytes& b) { Put16(b, 0, 23); }, ObjectError::BadRecord},
-    {"storage length one past the end", false,
+    {"record header length 23", Base::Full, [](const Layout&, Bytes& b) { Put16(b, 0, 23); }, ObjectError::BadRecord},
+    {"storage length one past the end", Base::Full,
      [](const Layout&, Bytes& b) { Put32(b, 2, static_cast<std::uint32_t>(b.size() - kStorage + 1)); },
      ObjectError::Truncated},
-    {"storage length 0xFFFFFFFF", false, [](const Layout&, Bytes& b) { Put32(b, 2, 0xFFFFFFFF); },
+    {"storage length 0xFFFFFFFF", Base::Full, [](const Layout&, Bytes& b) { Put32(b, 2, 0xFFFFFFFF); },
      ObjectError::Truncated},
-    {"storage shorter than its header", false, [](const Layout&, Bytes& b) { Put32(b, 2, 511); },
+    {"storage shorter than its header", Base::Full, [](const Layout&, Bytes& b) { Put32(b, 2, 511); },
      ObjectError::Truncated},
-    {"trailing bytes after the storage are ignored", false, [](const Layout&, Bytes& b) { b.push_back(0xAA); },
+    {"trailing bytes after the storage are ignored", Base::Full, [](const Layout&, Bytes& b) { b.push_back(0xAA); },
      std::nullopt},
     // Compound file header.
-    {"bad signature", false, [](const Layout&, Bytes& b) { b[kStorage + 7] ^= 0x01; }, ObjectError::BadHeader},
-    {"nonzero header class", false, [](const Layout&, Bytes& b) { b[kStorage + 12] = 1; }, ObjectError::BadHeader},
-    {"major version 5", false, [](const Layout&, Bytes& b) { Put16(b, kStorage + 26, 5); }, ObjectError::BadHeader},
-    {"version 3 with 4096-byte sectors", false, [](const Layout&, Bytes& b) { Put16(b, kStorage + 30, 12); },
+    {"bad signature", Base::Full, [](const Layout&, Bytes& b) { b[kStorage + 7] ^= 0x01; }, ObjectError::BadHeader},
+    {"nonzero header class", Base::Full, [](const Layout&, Bytes& b) { b[kStorage + 12] = 1; }, ObjectError::BadHeader},
+    {"major version 5", Base::Full, [](const Layout&, Bytes& b) { Put16(b, kStorage + 26, 5); }, ObjectError::BadHeader},
+    {"version 3 with 4096-byte sectors", Base::Full, [](const Layout&, Bytes& b) { Put16(b, kStorage + 30, 12); },
      ObjectError::BadHeader},
-    {"sector shift 31", false, [](const Layout&, Bytes& b) { Put16(b, kStorage + 30, 31); }, ObjectError::BadHeader},
-    {"byte order swapped", false, [](const Layout&, Bytes& b) { Put16(b, kStorage + 28, 0xFEFF); },
+    {"sector shift 31", Base::Full, [](const Layout&, Bytes& b) { Put16(b, kStorage + 30, 31); }, ObjectError::BadHeader},
+    {"byte order swapped", Base::Full, [](const Layout&, Bytes& b) { Put16(b, kStorage + 28, 0xFEFF); },
      ObjectError::BadHeader},
-    {"mini sector shift 7", false, [](const Layout&, Bytes& b) { Put16(b, kStorage + 32, 7); }, ObjectError::BadHeader},
-    {"mini-stream cutoff 8192", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 56, 8192); },
+    {"mini sector shift 7", Base::Full, [](const Layout&, Bytes& b) { Put16(b, kStorage + 32, 7); }, ObjectError::BadHeader},
+    {"mini-stream cutoff 8192", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 56, 8192); },
      ObjectError::BadHeader},
-    {"directory sector count in version 3", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 40, 1); },
+    {"directory sector count in version 3", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 40, 1); },
      ObjectError::BadHeader},
-    {"no FAT sectors", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 44, 0); }, ObjectError::BadHeader},
-    {"more FAT sectors than the DIFAT lists", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 44, 110); },
+    {"no FAT sectors", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 44, 0); }, ObjectError::BadHeader},
+    {"more FAT sectors than the DIFAT lists", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 44, 110); },
      ObjectError::BadHeader},
-    {"FAT sector count 0xFFFFFFFF with DIFAT count 0xFFFFFFFF", false,
+    {"FAT sector count 0xFFFFFFFF with DIFAT count 0xFFFFFFFF", Base::Full,
      [](const Layout&, Bytes& b) { Put32(b, kStorage + 44, 0xFFFFFFFF); Put32(b, kStorage + 72, 0xFFFFFFFF); },
      ObjectError::Truncated},
-    {"mini FAT count past the file", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 64, 5000); },
+    {"mini FAT count past the file", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 64, 5000); },
      ObjectError::Truncated},
     // FAT and chains.
-    {"header DIFAT lists a free sector", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 76 + 4 * 3, kFree); },
+    {"header DIFAT lists a free sector", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 76 + 4 * 3, kFree); },
      ObjectError::BadChain},
-    {"header DIFAT lists a sector past the end", false,
+    {"header DIFAT lists a sector past the end", Base::Full,
      [](const Layout&, Bytes& b) { Put32(b, kStorage + 76 + 4 * 3, 40000); }, ObjectError::Truncated},
-    {"FAT sector listed twice", false,
+    {"FAT sector listed twice", Base::Full,
      [](const Layout&, Bytes& b) { Put32(b, kStorage + 76 + 4 * 3, U32(b, kStorage + 76)); }, ObjectError::BadChain},
-    {"looping FAT chain", false,
+    {"looping FAT chain", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 900)), NativeSector(l, 10)); },
      ObjectError::BadChain},
-    {"chain that loops onto itself", false,
+    {"chain that loops onto itself", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 5)), NativeSector(l, 5)); },
      ObjectError::BadChain},
-    {"chain ends early", false, [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 1000)), kEnd); },
+    {"chain ends early", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 1000)), kEnd); },
      ObjectError::BadChain},
-    {"chain runs on past the stream", false,
+    {"chain runs on past the stream", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 1803)), U32(b, kStorage + 48)); },
      ObjectError::BadChain},
-    {"free sector inside a chain", false, [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 7)), kFree); },
+    {"free sector inside a chain", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 7)), kFree); },
      ObjectError::BadChain},
-    {"sector index past the FAT", false,
+    {"sector index past the FAT", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 7)), 0x00FFFFFF); }, ObjectError::BadChain},
-    {"sector index covered by the FAT but past the data", false,
+    {"sector index covered by the FAT but past the data", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(NativeSector(l, 7)), 1900); }, ObjectError::Truncated},
-    {"stream starts past the FAT", false, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 116, 5000); },
+    {"stream starts past the FAT", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 116, 5000); },
      ObjectError::BadChain},
-    {"directory chain loops", false,
+    {"directory chain loops", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.FatAt(U32(b, kStorage + 48)), U32(b, kStorage + 48)); },
      ObjectError::BadChain},
-    {"directory starts at a free marker", false, [](const Layout&, Bytes& b) { Put32(b, kStorage + 48, kEnd); },
+    {"directory starts at a free marker", Base::Full, [](const Layout&, Bytes& b) { Put32(b, kStorage + 48, kEnd); },
      ObjectError::BadChain},
     // Stream sizes.
-    {"stream size one sector longer than its chain", false,
+    {"stream size one sector longer than its chain", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, U32(b, NativeEntry(l) + 120) + 512); },
      ObjectError::BadChain},
-    {"stream size one sector shorter than its chain", false,
+    {"stream size one sector shorter than its chain", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, U32(b, NativeEntry(l) + 120) - 512); },
      ObjectError::BadChain},
-    {"stream size 0xFFFFFFFF", false, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, 0xFFFFFFFF); },
+    {"stream size 0xFFFFFFFF", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, 0xFFFFFFFF); },
      ObjectError::BadChain},
-    {"big stream sized like a mini stream", false, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, 100); },
+    {"big stream sized like a mini stream", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, 100); },
      ObjectError::BadChain},
-    {"stream size trimmed within its last sector", false,
-     [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, U32(b, NativeEntry(l) + 120) - 10); },
+    {"stream and prefix trimmed within the last sector", Base::Full,
+     [](const Layout& l, Bytes& b) {
+       Put32(b, NativeEntry(l) + 120, U32(b, NativeEntry(l) + 120) - 10);
+       Put32(b, PrefixAt(l), U32(b, PrefixAt(l)) - 10);
+     },
      std::nullopt},
-    {"version 3 ignores the size's high half", false, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 124, 7); },
+    {"stream trimmed below its length prefix", Base::Full,
+     [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, U32(b, NativeEntry(l) + 120) - 1); },
+     ObjectError::BadNativeData},
+    {"version 3 ignores the size's high half", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 124, 7); },
      std::nullopt},
     // Native data.
-    {"length prefix one past the stream", false,
+    {"length prefix one past the stream", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l), U32(b, PrefixAt(l)) + 1); }, ObjectError::BadNativeData},
-    {"length prefix 0xFFFFFFFF", false, [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l), 0xFFFFFFFF); },
+    {"length prefix 0xFFFFFFFF", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l), 0xFFFFFFFF); },
      ObjectError::BadNativeData},
-    {"length prefix shorter than the bitmap", false,
+    {"length prefix shorter than the bitmap", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l), 923'574 - 1); }, ObjectError::BadNativeData},
-    {"length prefix zero", false, [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l), 0); }, ObjectError::BadNativeData},
-    {"native data is not a bitmap", false, [](const Layout& l, Bytes& b) { b[PrefixAt(l) + 4] = 'X'; },
+    {"length prefix zero", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l), 0); }, ObjectError::BadNativeData},
+    {"native data is not a bitmap", Base::Full, [](const Layout& l, Bytes& b) { b[PrefixAt(l) + 4] = 'X'; },
      ObjectError::BadNativeData},
-    {"bitmap size field below its header", false, [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l) + 6, 13); },
+    {"bitmap size field below its header", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, PrefixAt(l) + 6, 13); },
      ObjectError::BadNativeData},
-    {"stream too short for a prefix and a bitmap header", false,
+    {"stream too short for a prefix and a bitmap header", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 120, 3); }, ObjectError::BadChain},
     // Directory.
-    {"directory loop through a left sibling", false,
+    {"directory loop through a left sibling", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(l.Find(kOle)) + 68, l.Find(kCompObj)); },
      ObjectError::BadDirectory},
-    {"directory loop through a right sibling", false,
+    {"directory loop through a right sibling", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 72, l.Find(kCompObj)); }, ObjectError::BadDirectory},
-    {"sibling points back to the root", false,
+    {"sibling points back to the root", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 68, 0); }, ObjectError::BadDirectory},
-    {"sibling index past the directory", false,
+    {"sibling index past the directory", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 68, l.EntryCount()); }, ObjectError::BadDirectory},
-    {"root entry is not a root", false, [](const Layout& l, Bytes& b) { b[l.EntryAt(0) + 66] = 1; },
+    {"root entry is not a root", Base::Full, [](const Layout& l, Bytes& b) { b[l.EntryAt(0) + 66] = 1; },
      ObjectError::BadDirectory},
-    {"unused entry inside the tree", false, [](const Layout& l, Bytes& b) { b[l.EntryAt(l.Find(kOle)) + 66] = 0; },
+    {"unused entry inside the tree", Base::Full, [](const Layout& l, Bytes& b) { b[l.EntryAt(l.Find(kOle)) + 66] = 0; },
      ObjectError::BadDirectory},
-    {"name length odd", false, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 64, 25); },
+    {"name length odd", Base::Full, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 64, 25); },
      ObjectError::BadDirectory},
-    {"name length past the field", false, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 64, 66); },
+    {"name length past the field", Base::Full, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 64, 66); },
      ObjectError::BadDirectory},
-    {"name not terminated", false, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 24, u'x'); },
+    {"name not terminated", Base::Full, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 24, u'x'); },
      ObjectError::BadDirectory},
-    {"native stream is a storage", false, [](const Layout& l, Bytes& b) { b[NativeEntry(l) + 66] = 1; },
+    {"native stream is a storage", Base::Full, [](const Layout& l, Bytes& b) { b[NativeEntry(l) + 66] = 1; },
      ObjectError::BadDirectory},
-    {"missing stream: renamed", false, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 12, u'X'); },
+    {"missing stream: renamed", Base::Full, [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 12, u'X'); },
      ObjectError::NoNativeStream},
-    {"missing stream: cut from the tree", false,
+    {"missing stream: cut from the tree", Base::Full,
      [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(l.Find(kCompObj)) + 72, kNone); }, ObjectError::NoNativeStream},
-    {"missing stream: root has no children", false, [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(0) + 76, kNone); },
+    {"missing stream: root has no children", Base::Full, [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(0) + 76, kNone); },
      ObjectError::NoNativeStream},
-    {"name differs only in case", false,
-     [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 12, u'n'); Put16(b, NativeEntry(l) + 2, u'o'); },
+    {"name differs only in case", Base::Full,
+     [](const Layout& l, Bytes& b) {
+       const std::size_t at = NativeEntry(l);
+       Put16(b, at + 12, u'n');
+       Put16(b, at + 2, u'o');
+     },
      std::nullopt},
-    {"name that folds only outside ASCII", false,
+    {"name that folds only outside ASCII", Base::Full,
      [](const Layout& l, Bytes& b) { Put16(b, NativeEntry(l) + 18, 0x0131); }, ObjectError::NoNativeStream},
     // Mini stream (native data of the 5x3 picture lives there).
-    {"mini chain loops", true,
+    {"mini chain loops", Base::Small,
      [](const Layout& l, Bytes& b) { Put32(b, l.MiniFatAt(l.Start(NativeId(l)) + 1), l.Start(NativeId(l))); },
      ObjectError::BadChain},
-    {"mini chain ends early", true,
+    {"mini chain ends early", Base::Small,
      [](const Layout& l, Bytes& b) { Put32(b, l.MiniFatAt(l.Start(NativeId(l))), kEnd); }, ObjectError::BadChain},
-    {"mini sector past the mini stream", true, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 116, 100); },
+    {"mini sector past the mini stream", Base::Small, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 116, 100); },
      ObjectError::BadChain},
-    {"mini sector past the mini FAT", true, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 116, 128); },
+    {"mini sector past the mini FAT", Base::Small, [](const Layout& l, Bytes& b) { Put32(b, NativeEntry(l) + 116, 128); },
      ObjectError::BadChain},
-    {"mini FAT count disagrees with its chain", true, [](const Layout&, Bytes& b) { Put32(b, kStorage + 64, 2); },
+    {"mini FAT count disagrees with its chain", Base::Small, [](const Layout&, Bytes& b) { Put32(b, kStorage + 64, 2); },
      ObjectError::BadChain},
-    {"mini FAT missing", true, [](const Layout&, Bytes& b) { Put32(b, kStorage + 64, 0); }, ObjectError::BadChain},
-    {"root stream longer than its chain", true,
+    {"mini FAT missing", Base::Small, [](const Layout&, Bytes& b) { Put32(b, kStorage + 64, 0); }, ObjectError::BadChain},
+    {"root stream longer than its chain", Base::Small,
      [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(0) + 120, l.Size(0) + 512); }, ObjectError::BadChain},
-    {"root stream shorter than the native data", true, [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(0) + 120, 192); },
+    {"root stream shorter than the native data", Base::Small, [](const Layout& l, Bytes& b) { Put32(b, l.EntryAt(0) + 120, 192); },
      ObjectError::BadChain},
-    {"mini length prefix past the stream", true,
+    {"mini length prefix past the stream", Base::Small,
      [](const Layout& l, Bytes& b) {
        const std::size_t at = l.SectorAt(l.Start(0)) + 64 * l.Start(NativeId(l));
        Put32(b, at, U32(b, at) + 1);
      },
      ObjectError::BadNativeData},
+    // DIFAT sectors.
+    {"DIFAT sector lists a FAT sector already in the header", Base::Difat,
+     [](const Layout& l, Bytes& b) { Put32(b, DifatSectorAt(l, b), U32(b, kStorage + 76)); }, ObjectError::BadChain},
+    {"DIFAT sector lists itself", Base::Difat,
+     [](const Layout& l, Bytes& b) { Put32(b, DifatSectorAt(l, b) + 8, U32(b, kStorage + 68)); }, ObjectError::BadChain},
+    {"DIFAT sector lists a free marker", Base::Difat,
+     [](const Layout& l, Bytes& b) { Put32(b, DifatSectorAt(l, b) + 4, kFree); }, ObjectError::BadChain},
+    {"DIFAT starts past the end", Base::Difat, [](const Layout&, Bytes& b) { Put32(b, kStorage + 68, 60000); },
+     ObjectError::Truncated},
+    {"DIFAT starts at the end-of-chain marker", Base::Difat, [](const Layout&, Bytes& b) { Put32(b, kStorage + 68, kEnd); },
+     ObjectError::BadChain},
+    {"DIFAT count zero with more than 109 FAT sectors", Base::Difat,
+     [](const Layout&, Bytes& b) { Put32(b, kStorage + 72, 0); }, ObjectError::BadHeader},
 };
 
 TEST(ObjectReader, RefusesDamagedObjects) {
   for (const DamageCase& c : kDamageCases) {
     SCOPED_TRACE(c.name);
-    Bytes object = c.small ? SmallObject() : FullObject();
+    Bytes object = BaseObject(c.base);
     c.damage(Layout(object), object);
     const auto result = ExtractObjectBitmap(object);
     EXPECT_EQ(ErrorOf(result), c.expected) << Show(ErrorOf(result));
     if (!ErrorOf(result)) {
-      EXPECT_EQ(std::get<Bytes>(result), c.small ? SmallBmp() : FullBmp());
+      EXPECT_EQ(std::get<Bytes>(result), BaseBmp(c.base));
     }
   }
 }

@@ -1,9 +1,14 @@
 #pragma once
 // Shared by the picture, pointer-file and encoder tests: asymmetric test
-// pictures and little-endian field access on encoded bytes.
+// pictures, little-endian field access, and writers for the bitmap variants
+// the encoders do not produce.
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "assets/encode.h"
@@ -63,6 +68,141 @@ inline void PutU16(Bytes& b, std::size_t at, std::uint32_t v) {
 inline void PutU32(Bytes& b, std::size_t at, std::uint32_t v) {
   PutU16(b, at, v);
   PutU16(b, at + 2, v >> 16);
+}
+
+
+inline void Append(Bytes& out, std::string_view tag) { out.insert(out.end(), tag.begin(), tag.end()); }
+inline void AppendU16(Bytes& out, std::uint32_t v) {
+  out.push_back(static_cast<std::uint8_t>(v));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void AppendU32(Bytes& out, std::uint32_t v) {
+  AppendU16(out, v);
+  AppendU16(out, v >> 16);
+}
+
+// A test-only writer for the bitmap variants the encoders do not produce.
+struct DibSpec {
+  int bits = 8;
+  std::uint32_t header_bytes = 40;
+  bool top_down = false;
+  bool bitfields = false;       // 32-bit only: writes the masks below
+  std::uint32_t masks[3] = {0x00FF0000, 0x0000FF00, 0x000000FF};
+  bool alpha_channel = false;   // 32-bit icon entries: alpha byte 255 or 0
+};
+
+// Distinct colours in order of first appearance; transparent pixels count as black.
+inline std::vector<std::uint32_t> PaletteOf(const platform::Image& image) {
+  std::vector<std::uint32_t> palette;
+  for (std::uint32_t p : image.pixels) {
+    const std::uint32_t rgb = (p >> 24) == 0 ? 0 : p & 0xFFFFFF;
+    if (std::find(palette.begin(), palette.end(), rgb) == palette.end()) palette.push_back(rgb);
+  }
+  return palette;
+}
+
+inline std::size_t StrideOf(int width, int bits) { return (static_cast<std::size_t>(width) * bits + 31) / 32 * 4; }
+
+// Info header, masks, palette (full 2^bits entries) and colour image; for an
+// icon entry the height is doubled and the AND mask follows.
+inline Bytes WriteDib(const platform::Image& image, const DibSpec& spec, bool icon) {
+  Bytes out;
+  const std::vector<std::uint32_t> palette = PaletteOf(image);
+  const int rows = icon ? image.height * 2 : (spec.top_down ? -image.height : image.height);
+  AppendU32(out, spec.header_bytes);
+  AppendU32(out, image.width);
+  AppendU32(out, static_cast<std::uint32_t>(rows));
+  AppendU16(out, 1);
+  AppendU16(out, spec.bits);
+  AppendU32(out, spec.bitfields ? 3 : 0);
+  for (int i = 0; i < 5; ++i) AppendU32(out, 0);  // image size, resolution, colours used, important
+  for (std::uint32_t m : spec.masks)
+    if (spec.bitfields || spec.header_bytes > 40) AppendU32(out, m);
+  out.resize(spec.header_bytes + (spec.bitfields && spec.header_bytes == 40 ? 12 : 0), 0);
+  if (spec.bits <= 8)
+    for (std::size_t i = 0; i < (1u << spec.bits); ++i) AppendU32(out, i < palette.size() ? palette[i] : 0);
+  const std::size_t stride = StrideOf(image.width, spec.bits);
+  for (int row = 0; row < image.height; ++row) {
+    const int y = spec.top_down && !icon ? row : image.height - 1 - row;
+    Bytes line(stride, 0);
+    for (int x = 0; x < image.width; ++x) {
+      const std::uint32_t p = image.At(x, y);
+      const std::uint32_t rgb = (p >> 24) == 0 ? 0 : p & 0xFFFFFF;
+      if (spec.bits >= 24) {
+        const std::size_t at = static_cast<std::size_t>(x) * (spec.bits / 8);
+        line[at] = rgb & 0xFF;
+        line[at + 1] = (rgb >> 8) & 0xFF;
+        line[at + 2] = (rgb >> 16) & 0xFF;
+        if (spec.bits == 32) line[at + 3] = spec.alpha_channel ? static_cast<std::uint8_t>(p >> 24) : 0;
+        continue;
+      }
+      const std::uint32_t index = std::find(palette.begin(), palette.end(), rgb) - palette.begin();
+      const int per_byte = 8 / spec.bits;
+      line[x / per_byte] |= index << (8 - spec.bits * (x % per_byte + 1));
+    }
+    out.insert(out.end(), line.begin(), line.end());
+  }
+  if (icon)
+    for (int row = 0; row < image.height; ++row) {
+      Bytes line(StrideOf(image.width, 1), 0);
+      for (int x = 0; x < image.width; ++x)
+        if ((image.At(x, image.height - 1 - row) >> 24) == 0) line[x / 8] |= 0x80 >> (x % 8);
+      out.insert(out.end(), line.begin(), line.end());
+    }
+  return out;
+}
+
+inline Bytes WriteBmp(const platform::Image& image, const DibSpec& spec) {
+  const Bytes dib = WriteDib(image, spec, false);
+  const std::size_t palette_end = spec.header_bytes + (spec.bitfields && spec.header_bytes == 40 ? 12 : 0) +
+                                  (spec.bits <= 8 ? 4u << spec.bits : 0);
+  Bytes out;
+  Append(out, "BM");
+  AppendU32(out, static_cast<std::uint32_t>(14 + dib.size()));
+  AppendU32(out, 0);
+  AppendU32(out, static_cast<std::uint32_t>(14 + palette_end));
+  out.insert(out.end(), dib.begin(), dib.end());
+  return out;
+}
+
+struct IconSpec {
+  platform::Image image;
+  DibSpec dib;
+  int hotspot_x = 0, hotspot_y = 0;
+};
+
+// An ICO (type 1) or CUR (type 2) holding every entry in order.
+inline Bytes WriteIconFile(const std::vector<IconSpec>& entries, int type) {
+  Bytes out;
+  AppendU16(out, 0);
+  AppendU16(out, type);
+  AppendU16(out, static_cast<std::uint32_t>(entries.size()));
+  std::vector<Bytes> images;
+  std::size_t offset = 6 + 16 * entries.size();
+  for (const IconSpec& e : entries) {
+    images.push_back(WriteDib(e.image, e.dib, true));
+    out.push_back(static_cast<std::uint8_t>(e.image.width % 256));
+    out.push_back(static_cast<std::uint8_t>(e.image.height % 256));
+    out.push_back(0);
+    out.push_back(0);
+    AppendU16(out, type == 2 ? e.hotspot_x : 1);
+    AppendU16(out, type == 2 ? e.hotspot_y : e.dib.bits);
+    AppendU32(out, static_cast<std::uint32_t>(images.back().size()));
+    AppendU32(out, static_cast<std::uint32_t>(offset));
+    offset += images.back().size();
+  }
+  for (const Bytes& image : images) out.insert(out.end(), image.begin(), image.end());
+  return out;
+}
+
+// Every strict prefix of a good file must fail.
+template <typename Decode>
+void ExpectEveryPrefixFails(const Bytes& file, Decode decode) {
+  for (std::size_t n = 0; n < file.size(); ++n) {
+    const Bytes prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
+    const auto result = decode(prefix);
+    ASSERT_EQ(result.index(), 1u) << "a prefix of " << n << " of " << file.size() << " bytes decoded";
+  }
 }
 
 }  // namespace picture_test
