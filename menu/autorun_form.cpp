@@ -66,8 +66,8 @@ void AutorunForm::imgSetupWizard_MouseUp(const MouseArgs&) {
   ShowPicture(rt_, Control::SetupWizard, kSetupWizardPicture);
   pointer = rt_.SetCursor(pointer);  // from here on: the pointer to put back
   rt_.Shell(kSetupProgram, kNormalFocus);
-  rt_.SetEnabled(Control::ManualInstallation, false);
   rt_.SetEnabled(Control::SetupWizard, false);
+  rt_.SetEnabled(Control::ManualInstallation, false);
   PumpingWait(rt_, kSetupWizardWait);
   rt_.SetEnabled(Control::SetupWizard, true);
   rt_.SetCursor(pointer);

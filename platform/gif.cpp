@@ -145,12 +145,20 @@ PictureResult Compose(const GifFileType& gif, const ColorMapObject& map, const s
   return image;
 }
 
+// The descriptor and code size, checked before giflib sees them: giflib
+// does not reliably report a missing or out-of-range code size.
+std::optional<PictureError> CheckDescriptor(Bytes b, std::size_t at) {
+  if (!Fits(b.size(), at, 9)) return PictureError::Truncated;
+  const std::uint8_t packed = b[at + 8];
+  at += 9 + ((packed & 0x80) ? 3u << ((packed & 7) + 1) : 0u);
+  if (at >= b.size()) return PictureError::Truncated;
+  if (b[at] < 2 || b[at] > 8) return PictureError::BadField;
+  return std::nullopt;
+}
+
 PictureResult ReadFirstImage(GifFileType* gif, const Input& in, int transparent) {
+  if (auto e = CheckDescriptor(in.bytes, in.at)) return *e;
   if (DGifGetImageDesc(gif) == GIF_ERROR) return FromGiflib(gif->Error, in);
-  // giflib ignores a failed read of the code size byte, so check it here.
-  if (in.short_read) return PictureError::Truncated;
-  const std::uint8_t code_size = in.bytes[in.at - 1];
-  if (code_size < 2 || code_size > 8) return PictureError::BadField;
   const GifImageDesc& desc = gif->Image;
   if (!SideOk(desc.Width)) return CheckSide(desc.Width);
   if (!SideOk(desc.Height)) return CheckSide(desc.Height);

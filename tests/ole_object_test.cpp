@@ -607,6 +607,25 @@ TEST(ObjectReader, EveryTruncatedStorageFailsCleanly) {
   }
 }
 
+// Any single corrupted byte of the record, header, FAT, directory or mini
+// structures either fails with an error or still yields a bitmap.
+TEST(ObjectReader, SurvivesEveryCorruptedByte) {
+  const Bytes& good = SmallObject();
+  const std::uint8_t values[] = {0x00, 0x01, 0x7F, 0x80, 0xFE, 0xFF};
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    for (std::uint8_t v : values) {
+      Bytes object = good;
+      object[at] = v;
+      const auto result = ExtractObjectBitmap(object);
+      if (const Bytes* bmp = std::get_if<Bytes>(&result)) {
+        ASSERT_GE(bmp->size(), 14u) << "byte " << at << " set to " << int{v};
+        EXPECT_EQ((*bmp)[0], 'B');
+        EXPECT_EQ(U32(*bmp, 2), bmp->size());
+      }
+    }
+  }
+}
+
 TEST(ObjectReader, DescribesEveryErrorDistinctly) {
   const ObjectError all[] = {ObjectError::Truncated, ObjectError::BadRecord,    ObjectError::BadHeader,
                              ObjectError::BadChain,  ObjectError::BadDirectory, ObjectError::NoNativeStream,

@@ -156,8 +156,7 @@ inline Bytes WriteBmp(const platform::Image& image, const DibSpec& spec) {
   const Bytes dib = WriteDib(image, spec, false);
   const std::size_t palette_end = spec.header_bytes + (spec.bitfields && spec.header_bytes == 40 ? 12 : 0) +
                                   (spec.bits <= 8 ? 4u << spec.bits : 0);
-  Bytes out;
-  Append(out, "BM");
+  Bytes out{'B', 'M'};
   AppendU32(out, static_cast<std::uint32_t>(14 + dib.size()));
   AppendU32(out, 0);
   AppendU32(out, static_cast<std::uint32_t>(14 + palette_end));

@@ -28,7 +28,7 @@ struct Sweep {
 //  upper edge (y at 0, 1/3, 2/3, right)   lower edge                       colour at left               colour at right
 constexpr Sweep kSweeps[] = {
     // Upper flow: rises from the left edge behind the printer to the top right.
-    {{292, 250, 150, 104}, {300, 292, 250, 262}, Rgb8(255, 186, 52, 0.30f), Rgb8(255, 206, 80, 0.85f)},
+    {{258, 236, 150, 104}, {266, 272, 246, 262}, Rgb8(255, 186, 52, 0.30f), Rgb8(255, 206, 80, 0.85f)},
     {{240, 205, 120, 78}, {262, 238, 160, 128}, Rgb8(255, 214, 96, 0.20f), Rgb8(255, 232, 140, 0.70f)},
     {{222, 190, 112, 70}, {226, 196, 120, 82}, Rgb8(255, 240, 190, 0.10f), Rgb8(255, 246, 210, 0.65f)},
     // Lower flow: from the bottom edge up to the right edge beneath the help box.
@@ -66,17 +66,24 @@ Canvas PaintSweeps(Canvas canvas) {
 
 Canvas PaintTitle(Canvas canvas, const Fonts& fonts) {
   constexpr const char* kTitle = "Network Print Server Setup";
+  constexpr const char* kTagline = "Install your print server and read its User Guide";
   constexpr int kMaxWidth = 560;
   int size = 40;
   while (size > 12 && TextWidth(fonts.bold, kTitle, size) > kMaxWidth) --size;
-  const TextLine line = SetText(fonts.bold, kTitle, size, 6);
-  const int pen_x = (kBackgroundWidth - line.advance) / 2;
-  const LetterStyle style{.fill = Rgb8(255, 255, 255),
-                          .shadow = Rgb8(90, 30, 0, 0.85f),
-                          .shadow_dx = 2,
-                          .shadow_dy = 2,
-                          .shadow_blur = 1.6f};
-  return DrawLettering(std::move(canvas), line, pen_x, 68, style);
+  const TextLine title = SetText(fonts.bold, kTitle, size, 6);
+  const LetterStyle title_style{.fill = Rgb8(255, 255, 255),
+                                .shadow = Rgb8(90, 30, 0, 0.85f),
+                                .shadow_dx = 2,
+                                .shadow_dy = 2,
+                                .shadow_blur = 1.6f};
+  canvas = DrawLettering(std::move(canvas), title, (kBackgroundWidth - title.advance) / 2, 66, title_style);
+  const TextLine tagline = SetText(fonts.regular, kTagline, 14, 4);
+  const LetterStyle tagline_style{.fill = Rgb8(255, 240, 214),
+                                  .shadow = Rgb8(90, 30, 0, 0.6f),
+                                  .shadow_dx = 1,
+                                  .shadow_dy = 1,
+                                  .shadow_blur = 1.0f};
+  return DrawLettering(std::move(canvas), tagline, (kBackgroundWidth - tagline.advance) / 2, 94, tagline_style);
 }
 
 Canvas PaintPrinter(Canvas canvas) {
@@ -85,8 +92,8 @@ Canvas PaintPrinter(Canvas canvas) {
   const Mask ground = Blur(Rasterise(Box(456, 232, 616, 246, 7), canvas.width, canvas.height), 4.0f);
   canvas = DrawMask(std::move(canvas), ground, 0, 0, Solid(Rgb8(110, 40, 0, 0.45f)));
   // Paper waiting in the input tray, standing up behind the body.
-  canvas = Fill(std::move(canvas), Polygon({{498, 104}, {580, 100}, {584, 152}, {500, 156}}),
-                Linear(0, 100, Rgb8(255, 255, 255), 0, 150, Rgb8(232, 232, 228)));
+  canvas = Fill(std::move(canvas), Polygon({{498, 114}, {580, 110}, {584, 152}, {500, 156}}),
+                Linear(0, 110, Rgb8(255, 255, 255), 0, 150, Rgb8(232, 232, 228)));
   canvas = Fill(std::move(canvas), Box(484, 136, 596, 160, 5), Linear(0, 136, beige, 0, 160, beige_dark));
   // The body: a rounded block lit from above, with a slightly darker rim.
   canvas = Fill(std::move(canvas), Box(451, 151, 619, 237, 12), Solid(Rgb8(176, 156, 120)));

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The launcher runs from a disc on any X desktop: besides the C library it may
+# need only the X client libraries every desktop has.
+set -euo pipefail
+exe="$1"
+allowed='^(libc|libm|libX11|libXext|libXrender|libXft|libfontconfig)\.so(\.[0-9]+)*$'
+needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+[ -n "$needed" ] || { echo "no NEEDED entries read from $exe"; exit 1; }
+status=0
+for lib in $needed; do
+  if [[ "$lib" =~ $allowed ]]; then echo "ok       $lib"; else echo "REFUSED  $lib"; status=1; fi
+done
+exit $status
