@@ -153,7 +153,8 @@ void ApplyMask(const DibInfo& d, Bytes mask, Image& image) {
   for (int row = 0; row < d.height; ++row)
     for (int x = 0; x < d.width; ++x) {
       const std::uint8_t byte = mask[static_cast<std::size_t>(row * stride) + x / 8];
-      if (byte & (0x80 >> (x % 8))) image.pixels[static_cast<std::size_t>(d.height - 1 - row) * d.width + x] = kTransparent;
+      std::uint32_t& p = image.pixels[static_cast<std::size_t>(d.height - 1 - row) * d.width + x];
+      if (byte & (0x80 >> (x % 8))) p = kTransparent;
     }
 }
 

@@ -53,9 +53,8 @@ PictureError FromGiflib(int error, const Input& in) {
     case D_GIF_ERR_NOT_GIF_FILE:
       return PictureError::NotAPicture;
     case D_GIF_ERR_NOT_ENOUGH_MEM:
-    case D_GIF_ERR_DATA_TOO_BIG:
       return PictureError::TooLarge;
-    default:
+    default:  // corrupt compressed data among them
       return PictureError::BadField;
   }
 }

@@ -9,17 +9,17 @@ namespace platform {
 std::string_view Describe(PictureError error) {
   switch (error) {
     case PictureError::Empty:
-      return "the file is empty";
+      return "empty file";
     case PictureError::NotAPicture:
-      return "the file is not a picture in a format this program reads";
+      return "not a picture";
     case PictureError::Truncated:
-      return "the file ends before the data it announces";
+      return "truncated picture";
     case PictureError::BadField:
-      return "the file holds a header field outside its allowed values";
+      return "bad picture header";
     case PictureError::TooLarge:
-      return "the picture is larger than this program accepts";
+      return "picture too large";
     case PictureError::Unsupported:
-      return "the picture uses a variant of its format this program does not read";
+      return "unsupported picture format";
   }
   return "unknown picture error";
 }

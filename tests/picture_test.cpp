@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 
 #include "assets/encode.h"
+#include "platform/cursor_file.h"
 #include "tests/picture_test_util.h"
 
 namespace {
@@ -115,7 +117,7 @@ TEST(DecodeBmp, HeaderVariants) {
   const Image f = Expand(MakeIndexedF(6, 5));
   struct Row {
     const char* name;
-    DibSpec spec;
+    DibOptions options;
     std::optional<PictureError> expected;
   };
   const Row kRows[] = {
@@ -133,7 +135,7 @@ TEST(DecodeBmp, HeaderVariants) {
   };
   for (const Row& r : kRows) {
     SCOPED_TRACE(r.name);
-    const auto result = DecodePicture(WriteBmp(f, r.spec));
+    const auto result = DecodePicture(WriteBmp(f, r.options));
     EXPECT_EQ(ErrorOf(result), r.expected);
     if (!r.expected) ExpectImage(result, f);
   }
@@ -431,10 +433,10 @@ TEST(DecodeIcon, ThirtyTwoBitAlphaOverridesTheMask) {
 }
 
 TEST(DecodeIcon, PicksThirtyTwoSquareElseTheLargest) {
-  auto sized = [](int w, int h, std::uint32_t ink) { return IconSpec{MakeF(w, h, ink), {.bits = 24}}; };
+  auto sized = [](int w, int h, std::uint32_t ink) { return TestIcon{MakeF(w, h, ink), {.bits = 24}}; };
   struct Row {
     const char* name;
-    std::vector<IconSpec> entries;
+    std::vector<TestIcon> entries;
     std::size_t expected;
   };
   const Row kRows[] = {
@@ -507,6 +509,41 @@ TEST(DecodeIcon, EveryTruncationFails) {
                                         {MakeF(3, 3), {.bits = 1}}},
                                        2),
                          DecodePicture);
+}
+
+// ---- Seeded byte mutations of good files -------------------------------------------
+
+// Whatever a reader returns for a damaged file must be a sound picture.
+void ExpectSound(const Image& image, int max_side) {
+  ASSERT_GT(image.width, 0);
+  ASSERT_GT(image.height, 0);
+  ASSERT_LE(image.width, max_side);
+  ASSERT_LE(image.height, max_side);
+  ASSERT_EQ(image.pixels.size(), static_cast<std::size_t>(image.width) * image.height);
+  for (std::uint32_t p : image.pixels) ASSERT_TRUE((p >> 24) == 0xFF || p == kClear) << std::hex << p;
+}
+
+TEST(DecodePicture, MutatedFilesNeverYieldUnsoundPictures) {
+  const std::vector<Bytes> files{GoodBmp8(), GoodGif(), GoodIco(),
+                                 WriteTestGif({9, 14, 2, 3, MakeIndexedF(6, 11), true, true, 1, true}),
+                                 WriteIconFile({{WithHoles(MakeF(7, 5)), {.bits = 32, .alpha_channel = true}}}, 2),
+                                 assets::EncodeAni(std::vector<Bytes>{assets::EncodeCur1(MakeF(5, 4), 1, 1)}, 4)};
+  std::mt19937 random(20240601);  // fixed: a failure must reproduce
+  for (std::size_t f = 0; f < files.size(); ++f)
+    for (int round = 0; round < 1500; ++round) {
+      Bytes bytes = files[f];
+      const int flips = 1 + static_cast<int>(random() % 4);
+      for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
+      SCOPED_TRACE("file " + std::to_string(f) + " round " + std::to_string(round));
+      const platform::PictureResult picture = DecodePicture(bytes);
+      if (const auto* image = std::get_if<Image>(&picture)) ExpectSound(*image, platform::kMaxPictureSide);
+      const platform::CursorResult cursor = platform::DecodeCursorFile(bytes);
+      if (const auto* file = std::get_if<platform::CursorFile>(&cursor)) {
+        ASSERT_FALSE(file->steps.empty());
+        for (const auto& step : file->steps) ASSERT_LT(step.frame, file->frames.size());
+        for (const auto& frame : file->frames) ExpectSound(frame.image, platform::kMaxCursorSide);
+      }
+    }
 }
 
 }  // namespace

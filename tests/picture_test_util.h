@@ -82,7 +82,7 @@ inline void AppendU32(Bytes& out, std::uint32_t v) {
 }
 
 // A test-only writer for the bitmap variants the encoders do not produce.
-struct DibSpec {
+struct DibOptions {
   int bits = 8;
   std::uint32_t header_bytes = 40;
   bool top_down = false;
@@ -105,40 +105,40 @@ inline std::size_t StrideOf(int width, int bits) { return (static_cast<std::size
 
 // Info header, masks, palette (full 2^bits entries) and colour image; for an
 // icon entry the height is doubled and the AND mask follows.
-inline Bytes WriteDib(const platform::Image& image, const DibSpec& spec, bool icon) {
+inline Bytes WriteDib(const platform::Image& image, const DibOptions& options, bool icon) {
   Bytes out;
   const std::vector<std::uint32_t> palette = PaletteOf(image);
-  const int rows = icon ? image.height * 2 : (spec.top_down ? -image.height : image.height);
-  AppendU32(out, spec.header_bytes);
+  const int rows = icon ? image.height * 2 : (options.top_down ? -image.height : image.height);
+  AppendU32(out, options.header_bytes);
   AppendU32(out, image.width);
   AppendU32(out, static_cast<std::uint32_t>(rows));
   AppendU16(out, 1);
-  AppendU16(out, spec.bits);
-  AppendU32(out, spec.bitfields ? 3 : 0);
+  AppendU16(out, options.bits);
+  AppendU32(out, options.bitfields ? 3 : 0);
   for (int i = 0; i < 5; ++i) AppendU32(out, 0);  // image size, resolution, colours used, important
-  for (std::uint32_t m : spec.masks)
-    if (spec.bitfields || spec.header_bytes > 40) AppendU32(out, m);
-  out.resize(spec.header_bytes + (spec.bitfields && spec.header_bytes == 40 ? 12 : 0), 0);
-  if (spec.bits <= 8)
-    for (std::size_t i = 0; i < (1u << spec.bits); ++i) AppendU32(out, i < palette.size() ? palette[i] : 0);
-  const std::size_t stride = StrideOf(image.width, spec.bits);
+  for (std::uint32_t m : options.masks)
+    if (options.bitfields || options.header_bytes > 40) AppendU32(out, m);
+  out.resize(options.header_bytes + (options.bitfields && options.header_bytes == 40 ? 12 : 0), 0);
+  if (options.bits <= 8)
+    for (std::size_t i = 0; i < (1u << options.bits); ++i) AppendU32(out, i < palette.size() ? palette[i] : 0);
+  const std::size_t stride = StrideOf(image.width, options.bits);
   for (int row = 0; row < image.height; ++row) {
-    const int y = spec.top_down && !icon ? row : image.height - 1 - row;
+    const int y = options.top_down && !icon ? row : image.height - 1 - row;
     Bytes line(stride, 0);
     for (int x = 0; x < image.width; ++x) {
       const std::uint32_t p = image.At(x, y);
       const std::uint32_t rgb = (p >> 24) == 0 ? 0 : p & 0xFFFFFF;
-      if (spec.bits >= 24) {
-        const std::size_t at = static_cast<std::size_t>(x) * (spec.bits / 8);
+      if (options.bits >= 24) {
+        const std::size_t at = static_cast<std::size_t>(x) * (options.bits / 8);
         line[at] = rgb & 0xFF;
         line[at + 1] = (rgb >> 8) & 0xFF;
         line[at + 2] = (rgb >> 16) & 0xFF;
-        if (spec.bits == 32) line[at + 3] = spec.alpha_channel ? static_cast<std::uint8_t>(p >> 24) : 0;
+        if (options.bits == 32) line[at + 3] = options.alpha_channel ? static_cast<std::uint8_t>(p >> 24) : 0;
         continue;
       }
       const std::uint32_t index = std::find(palette.begin(), palette.end(), rgb) - palette.begin();
-      const int per_byte = 8 / spec.bits;
-      line[x / per_byte] |= index << (8 - spec.bits * (x % per_byte + 1));
+      const int per_byte = 8 / options.bits;
+      line[x / per_byte] |= index << (8 - options.bits * (x % per_byte + 1));
     }
     out.insert(out.end(), line.begin(), line.end());
   }
@@ -152,10 +152,10 @@ inline Bytes WriteDib(const platform::Image& image, const DibSpec& spec, bool ic
   return out;
 }
 
-inline Bytes WriteBmp(const platform::Image& image, const DibSpec& spec) {
-  const Bytes dib = WriteDib(image, spec, false);
-  const std::size_t palette_end = spec.header_bytes + (spec.bitfields && spec.header_bytes == 40 ? 12 : 0) +
-                                  (spec.bits <= 8 ? 4u << spec.bits : 0);
+inline Bytes WriteBmp(const platform::Image& image, const DibOptions& options) {
+  const Bytes dib = WriteDib(image, options, false);
+  const std::size_t palette_end = options.header_bytes + (options.bitfields && options.header_bytes == 40 ? 12 : 0) +
+                                  (options.bits <= 8 ? 4u << options.bits : 0);
   Bytes out{'B', 'M'};
   AppendU32(out, static_cast<std::uint32_t>(14 + dib.size()));
   AppendU32(out, 0);
@@ -164,21 +164,21 @@ inline Bytes WriteBmp(const platform::Image& image, const DibSpec& spec) {
   return out;
 }
 
-struct IconSpec {
+struct TestIcon {
   platform::Image image;
-  DibSpec dib;
+  DibOptions dib;
   int hotspot_x = 0, hotspot_y = 0;
 };
 
 // An ICO (type 1) or CUR (type 2) holding every entry in order.
-inline Bytes WriteIconFile(const std::vector<IconSpec>& entries, int type) {
+inline Bytes WriteIconFile(const std::vector<TestIcon>& entries, int type) {
   Bytes out;
   AppendU16(out, 0);
   AppendU16(out, type);
   AppendU16(out, static_cast<std::uint32_t>(entries.size()));
   std::vector<Bytes> images;
   std::size_t offset = 6 + 16 * entries.size();
-  for (const IconSpec& e : entries) {
+  for (const TestIcon& e : entries) {
     images.push_back(WriteDib(e.image, e.dib, true));
     out.push_back(static_cast<std::uint8_t>(e.image.width % 256));
     out.push_back(static_cast<std::uint8_t>(e.image.height % 256));

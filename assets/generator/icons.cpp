@@ -72,21 +72,22 @@ struct Cell {
   int x, y;
 };
 
-// Cells of the glass in the order sand fills them: the upper bulb from the neck
-// up, the lower bulb from the bottom up as a mound.
-std::vector<Cell> UpperSandOrder() {
-  std::vector<Cell> cells;
-  for (int y = kNeckRow; y >= kGlassTop + 2; --y)
-    for (int d = 0; d < HalfWidth(y); ++d) cells.push_back({kAxis - 1 - d, y}), cells.push_back({kAxis + d, y});
-  return cells;
+// Sand keeps one white pixel from the wall so it reads apart from the glass.
+bool HoldsSand(int x, int y) {
+  for (int dy = -1; dy <= 1; ++dy)
+    for (int dx = -1; dx <= 1; ++dx)
+      if (!InsideGlass(x + dx, y + dy)) return false;
+  return true;
 }
 
-std::vector<Cell> LowerSandOrder() {
+// Cells of one bulb in the order sand fills them, lowest first. A positive
+// spread heaps the middle (a mound), a negative one hollows it (a funnel).
+std::vector<Cell> SandOrder(int first_row, int last_row, float spread) {
   std::vector<Cell> cells;
-  for (int y = kNeckRow + 1; y <= kGlassBottom; ++y)
+  for (int y = first_row; y <= last_row; ++y)
     for (int x = 0; x < kCursorSide; ++x)
-      if (InsideGlass(x, y)) cells.push_back({x, y});
-  const auto height = [](const Cell& c) { return (kGlassBottom - c.y) * 2.0f + std::abs(c.x + 0.5f - kAxis); };
+      if (HoldsSand(x, y)) cells.push_back({x, y});
+  const auto height = [&](const Cell& c) { return (last_row - c.y) * 2.0f + spread * std::abs(c.x + 0.5f - kAxis); };
   std::stable_sort(cells.begin(), cells.end(), [&](const Cell& a, const Cell& b) { return height(a) < height(b); });
   return cells;
 }
@@ -121,9 +122,9 @@ Canvas DrawWindowIcon() {
     float inner, outer;
     Rgba colour;
   } kArcs[] = {
-      {21.5f, 27.5f, Rgb8(150, 20, 28)},   // dark red
-      {13.5f, 19.0f, Rgb8(250, 196, 20)},  // yellow
-      {0.0f, 11.0f, Rgb8(112, 40, 150)},   // purple
+      {17.5f, 22.5f, Rgb8(150, 20, 28)},   // dark red
+      {10.5f, 15.0f, Rgb8(250, 196, 20)},  // yellow
+      {0.0f, 8.5f, Rgb8(112, 40, 150)},    // purple
   };
   for (const auto& arc : kArcs)
     canvas = Fill(std::move(canvas), Subtract(Circle(corner, corner, arc.outer), Circle(corner, corner, arc.inner)),
@@ -137,17 +138,18 @@ Canvas DrawHandPointer() { return FromPixelArt(kHand, kCursorSide); }
 
 Canvas DrawHourglass(int index, int count) {
   Canvas canvas = PaintGlass(Canvas(kCursorSide, kCursorSide, kClear));
-  const std::vector<Cell> upper = UpperSandOrder(), lower = LowerSandOrder();
-  const int total = static_cast<int>(upper.size());
+  // The upper bulb keeps some air above its sand; it drains from the surface down.
+  const std::vector<Cell> upper = SandOrder(kGlassTop + 2, kNeckRow, -0.7f);
+  const std::vector<Cell> lower = SandOrder(kNeckRow + 1, kGlassBottom, 0.7f);
+  const int total = static_cast<int>(std::min(upper.size(), lower.size()));
   const int fallen = std::clamp(total * index / std::max(count, 1), 0, total);
   for (int i = 0; i < total - fallen; ++i) canvas.at(upper[i].x, upper[i].y) = kBlack;
-  for (int i = 0; i < fallen && i < static_cast<int>(lower.size()); ++i) canvas.at(lower[i].x, lower[i].y) = kBlack;
-  if (fallen < total) {
-    // A thin stream of grains, shifting by one row each frame so it seems to fall.
-    for (int y = kNeckRow + 1; y <= kGlassBottom; ++y)
-      for (const int x : {kAxis - 1, kAxis})
-        if ((y + x + index) % 2 == 0 && canvas.at(x, y).a > 0 && canvas.at(x, y).r > 0.5f) canvas.at(x, y) = kBlack;
-  }
+  for (int i = 0; i < fallen; ++i) canvas.at(lower[i].x, lower[i].y) = kBlack;
+  if (fallen == total) return canvas;
+  // A dashed stream through the neck whose dashes move down one row per frame.
+  for (int y = kNeckRow - 1; y <= kGlassBottom; ++y)
+    for (const int x : {kAxis - 1, kAxis})
+      if (InsideGlass(x, y) && (y - index) % 3 != 0) canvas.at(x, y) = kBlack;
   return canvas;
 }
 

@@ -1,0 +1,33 @@
+#include "tests/e2e/launcher.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace e2e {
+
+std::filesystem::path BuildDir() {
+  if (const char* dir = std::getenv("AUTORUN_BUILD_DIR"); dir != nullptr && *dir != '\0') return dir;
+  return AUTORUN_E2E_BUILD_DIR;
+}
+
+std::filesystem::path LauncherExecutable() {
+  if (const char* exe = std::getenv("AUTORUN_EXE"); exe != nullptr && *exe != '\0') return exe;
+  return BuildDir() / "autorun";
+}
+
+Launcher::Launcher(const LaunchOptions& options) {
+  static std::atomic<int> serial{0};
+  std::string stem = "autorun-" + std::to_string(++serial);
+  stdout_file_ = options.output_dir / (stem + ".out");
+  stderr_file_ = options.output_dir / (stem + ".err");
+  SpawnSpec spec;
+  spec.argv.push_back(LauncherExecutable().string());
+  spec.argv.insert(spec.argv.end(), options.arguments.begin(), options.arguments.end());
+  spec.cwd = options.folder;
+  spec.env = EnvironmentWith({"DISPLAY=" + options.display, "PATH=" + options.path_variable});
+  spec.stdout_file = stdout_file_;
+  spec.stderr_file = stderr_file_;
+  process_ = ChildProcess(spec);
+}
+
+}  // namespace e2e
