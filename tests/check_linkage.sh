@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The launcher runs from a disc on any X desktop: besides the C library it may
-# need only the X client libraries every desktop has.
+# need only the X client libraries every desktop has (ld-linux is the C
+# library's own loader).
 set -euo pipefail
 exe="$1"
-allowed='^(libc|libm|libX11|libXext|libXrender|libXft|libfontconfig)\.so(\.[0-9]+)*$'
+allowed='^(ld-linux-x86-64|ld-linux|libc|libm|libX11|libXext|libXrender|libXft|libfontconfig)\.so(\.[0-9]+)*$'
 needed=$(readelf -d "$exe" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
 [ -n "$needed" ] || { echo "no NEEDED entries read from $exe"; exit 1; }
 status=0

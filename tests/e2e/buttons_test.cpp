@@ -81,7 +81,9 @@ TEST_F(Buttons, PressInManualInstallationsRightStripShowsNoPressedPicture) {
   ASSERT_EQ(WaitShows(*s, kHelpPanel, DiscPicture::ManualInstallationHelp), "");
   EXPECT_NE(Difference(Grab(*s, kManualInstallationButton), disc().Expected(DiscPicture::ManualInstallationDown)), "")
       << "a press right of X 2170 showed the pressed picture";
-  if (design_time) EXPECT_EQ(WaitShows(*s, kManualInstallationButton, *design_time, Millis(0)), "");
+  if (design_time) {
+    EXPECT_EQ(WaitShows(*s, kManualInstallationButton, *design_time, Millis(0)), "");
+  }
   MoveTo(*s, kManualInstallationButton, {145, 11});
   x().Release(kLeft);
   EXPECT_EQ(WaitShows(*s, kManualInstallationButton, DiscPicture::ManualInstallation), "");
@@ -202,7 +204,9 @@ TEST_F(Buttons, HandOverTheButtonsArrowElsewhere) {
     CursorShot shot = WaitCursor([&](const CursorShot& p) { return c.hand ? IsHand(p) : IsArrow(p); });
     if (c.hand) {
       EXPECT_TRUE(IsHand(shot)) << "pointer " << Describe(shot) << ", expected the 32x32 hand, hot spot (5, 0)";
-      if (hand) EXPECT_TRUE(SameShape(shot, *hand, kHandHotX, kHandHotY)) << "not the pixels of hand.cur";
+      if (hand) {
+        EXPECT_TRUE(SameShape(shot, *hand, kHandHotX, kHandHotY)) << "not the pixels of hand.cur";
+      }
     } else {
       EXPECT_TRUE(IsArrow(shot)) << "pointer " << Describe(shot) << ", expected the 12x19 arrow, hot spot (0, 0)";
     }
