@@ -1,5 +1,5 @@
 // The window's procedures, driven through the scripted runtime with the real
-// binding table: start-up, the help panel, presses, releases, the actions and
+// layout and binding table: start-up, the help panel, presses, releases, the actions and
 // what happens when procedures run nested inside a wait.
 
 #include <algorithm>
@@ -16,27 +16,6 @@
 #include "menu/autorun_form.h"
 #include "platform/fake_runtime.h"
 
-namespace autorun {
-
-// The window without its embedded pictures: the fake reads only the controls' names.
-const platform::WindowLayout& Layout() {
-  using platform::Control;
-  using platform::ControlKind;
-  using platform::MousePointer;
-  static constexpr platform::ControlLayout kControls[] = {
-      {Control::Help, "imgHelp", ControlKind::Image, 0, 0, 0, 0, nullptr, MousePointer::Default, nullptr},
-      {Control::Exit, "imgExit", ControlKind::Image, 0, 0, 0, 0, nullptr, MousePointer::Custom, nullptr},
-      {Control::Documentation, "imgDocumentation", ControlKind::Image, 0, 0, 0, 0, nullptr, MousePointer::Custom, nullptr},
-      {Control::ManualInstallation, "imgManualInstallation", ControlKind::Image, 0, 0, 0, 0, nullptr, MousePointer::Custom, nullptr},
-      {Control::SetupWizard, "imgSetupWizard", ControlKind::Image, 0, 0, 0, 0, nullptr, MousePointer::Custom, nullptr},
-      {Control::Ole1, "OLE1", ControlKind::OleContainer, 0, 0, 0, 0, nullptr, MousePointer::Default, nullptr},
-  };
-  static constexpr platform::WindowLayout kWindow = {"autorun", "Print Server Setup Wizard", 9615, 7200,
-                                                     nullptr, kControls};
-  return kWindow;
-}
-
-}  // namespace autorun
 
 namespace {
 
