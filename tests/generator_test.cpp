@@ -20,6 +20,7 @@
 
 #include "assets/embedded.h"
 #include "assets/generator/generator.h"
+#include "assets/generator/quantise.h"
 #include "autorun/program.h"
 #include "menu/disc_paths.h"
 #include "platform/cursor_file.h"
@@ -683,6 +684,43 @@ TEST(Generator, MakesTheSameBytesAsTheBuildDidAndNothingElse) {
   std::sort(images.begin(), images.end());
   std::sort(on_disc.begin(), on_disc.end());
   EXPECT_EQ(images, on_disc);
+}
+
+// An odd-sized picture with a given number of distinct colours, each in a run.
+platform::Image Swatches(int width, int height, int colours) {
+  platform::Image image{width, height, {}};
+  for (int i = 0; i < width * height; ++i) {
+    const std::uint32_t c = static_cast<std::uint32_t>(i * colours / (width * height));
+    image.pixels.push_back(0xFF000000u | (c * 37 % 256) << 16 | (c * 91 % 256) << 8 | (255 - c));
+  }
+  return image;
+}
+
+TEST(Quantiser, KeepsEveryColourWhenThePaletteHasRoom) {
+  const struct {
+    const char* name;
+    int colours, max_colours;
+  } kCases[] = {
+      {"two colours", 2, 256},
+      {"a full palette", 256, 256},
+      {"an icon's sixteen", 16, 16},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const platform::Image image = Swatches(37, 11, c.colours);
+    const assets::IndexedImage indexed = assets::Quantise(image, c.max_colours);
+    EXPECT_LE(indexed.palette.size(), static_cast<std::size_t>(c.max_colours));
+    EXPECT_EQ(assets::Expand(indexed).pixels, image.pixels);
+  }
+}
+
+TEST(Quantiser, TooManyColoursStillGiveABoundedPaletteAndTheSameAnswer) {
+  const platform::Image image = Swatches(61, 23, 1000);
+  const assets::IndexedImage a = assets::Quantise(image, 16), b = assets::Quantise(image, 16);
+  EXPECT_LE(a.palette.size(), 16u);
+  EXPECT_EQ(a.indices, b.indices);
+  EXPECT_EQ(a.palette, b.palette);
+  for (std::uint8_t i : a.indices) ASSERT_LT(i, a.palette.size());
 }
 
 TEST(Generator, MissingFontIsAClearError) {

@@ -9,6 +9,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -38,7 +39,7 @@ constexpr Role kRoles[] = {
 static_assert(STAND_IN_KIND >= 0 && STAND_IN_KIND < 2, "STAND_IN_KIND names a row of kRoles");
 constexpr const Role& kRole = kRoles[STAND_IN_KIND];
 
-constexpr int kWidth = 480;
+constexpr int kMinWidth = 360;
 constexpr int kHeight = 130;
 constexpr int kMargin = 20;
 constexpr int kLineHeight = 26;
@@ -51,6 +52,7 @@ struct StandInWindow {
   XftDraw* draw = nullptr;
   XftColor ink{}, accent{};
   Atom delete_atom = 0;
+  int width = kMinWidth;
 };
 
 void SetTitle(StandInWindow& w) {
@@ -60,16 +62,33 @@ void SetTitle(StandInWindow& w) {
                   reinterpret_cast<const unsigned char*>(kRole.title), static_cast<int>(std::strlen(kRole.title)));
   XSizeHints hints{};
   hints.flags = PMinSize | PMaxSize;
-  hints.min_width = hints.max_width = kWidth;
+  hints.min_width = hints.max_width = w.width;
   hints.min_height = hints.max_height = kHeight;
   XSetWMNormalHints(w.display, w.window, &hints);
+}
+
+// Wide enough for the longest line in the font actually found.
+int WindowWidth(const StandInWindow& w) {
+  int widest = 0;
+  for (int i = 0; i < 3; ++i) {
+    XftFont* font = i == 0 ? w.bold : w.font;
+    if (!font) continue;
+    XGlyphInfo extents{};
+    XftTextExtentsUtf8(w.display, font, reinterpret_cast<const FcChar8*>(kRole.lines[i]),
+                       static_cast<int>(std::strlen(kRole.lines[i])), &extents);
+    widest = std::max(widest, static_cast<int>(extents.xOff));
+  }
+  return std::max(kMinWidth, widest + 2 * kMargin);
 }
 
 bool Open(StandInWindow& w) {
   w.display = XOpenDisplay(nullptr);
   if (!w.display) return false;
   const int screen = DefaultScreen(w.display);
-  w.window = XCreateSimpleWindow(w.display, RootWindow(w.display, screen), 0, 0, kWidth, kHeight, 0,
+  w.font = XftFontOpenName(w.display, screen, "DejaVu Sans:size=10");
+  w.bold = XftFontOpenName(w.display, screen, "DejaVu Sans:bold:size=10");
+  w.width = WindowWidth(w);
+  w.window = XCreateSimpleWindow(w.display, RootWindow(w.display, screen), 0, 0, w.width, kHeight, 0,
                                  BlackPixel(w.display, screen), WhitePixel(w.display, screen));
   SetTitle(w);
   w.delete_atom = XInternAtom(w.display, "WM_DELETE_WINDOW", False);
@@ -77,8 +96,6 @@ bool Open(StandInWindow& w) {
   XSelectInput(w.display, w.window, ExposureMask | KeyPressMask | ButtonPressMask);
   Visual* visual = DefaultVisual(w.display, screen);
   const Colormap colormap = DefaultColormap(w.display, screen);
-  w.font = XftFontOpenName(w.display, screen, "DejaVu Sans:size=10");
-  w.bold = XftFontOpenName(w.display, screen, "DejaVu Sans:bold:size=10");
   w.draw = XftDrawCreate(w.display, w.window, visual, colormap);
   XftColorAllocName(w.display, visual, colormap, "#333333", &w.ink);
   XftColorAllocName(w.display, visual, colormap, "#be4e06", &w.accent);

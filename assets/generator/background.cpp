@@ -1,7 +1,6 @@
 #include "assets/generator/background.h"
 
-#include <cmath>
-#include <iterator>
+#include <algorithm>
 
 #include "assets/generator/shapes.h"
 
@@ -25,8 +24,11 @@ struct Sweep {
   Rgba left_colour, right_colour;
 };
 
-//  upper edge (y at 0, 1/3, 2/3, right)   lower edge                       colour at left               colour at right
+//  upper edge: y at the Bezier's four    lower edge                       colour at left               colour at right
+//  control points, left to right
 constexpr Sweep kSweeps[] = {
+    // A deeper shade sweeping down from the top edge, behind the title.
+    {{96, 40, -20, -80}, {196, 150, 70, 10}, Rgb8(196, 66, 8, 0.45f), Rgb8(214, 84, 12, 0.0f)},
     // Upper flow: rises from the left edge behind the printer to the top right.
     {{258, 236, 150, 104}, {266, 272, 246, 262}, Rgb8(255, 186, 52, 0.30f), Rgb8(255, 206, 80, 0.85f)},
     {{240, 205, 120, 78}, {262, 238, 160, 128}, Rgb8(255, 214, 96, 0.20f), Rgb8(255, 232, 140, 0.70f)},
@@ -98,7 +100,8 @@ Canvas PaintPrinter(Canvas canvas) {
   // The body: a rounded block lit from above, with a slightly darker rim.
   canvas = Fill(std::move(canvas), Box(451, 151, 619, 237, 12), Solid(Rgb8(176, 156, 120)));
   canvas = Fill(std::move(canvas), Box(452, 152, 618, 236, 11), Linear(0, 152, beige_light, 0, 236, beige_dark));
-  canvas = Fill(std::move(canvas), Box(452, 152, 618, 172, 11), Linear(0, 152, Rgb8(252, 248, 236), 0, 172, beige_light));
+  canvas = Fill(std::move(canvas), Box(452, 152, 618, 172, 11),
+                Linear(0, 152, Rgb8(252, 248, 236), 0, 172, beige_light));
   // Control panel with a green light.
   canvas = Fill(std::move(canvas), Box(574, 178, 606, 192, 3), Solid(Rgb8(150, 136, 110)));
   canvas = Fill(std::move(canvas), Circle(582, 185, 3.2f), Solid(Rgb8(70, 210, 90)));

@@ -1,6 +1,7 @@
 #include "assets/generator/buttons.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "assets/generator/shapes.h"
 
@@ -15,7 +16,7 @@ constexpr int kLargestSize = 16;
 // Height of a capital at this size, for centring the lettering on its capitals.
 int CapHeight(const Font& font, int size) { return FindInk(SetText(font, "H", size).mask).height(); }
 
-bool Fits(const Fonts& fonts, const ButtonSpec& b, int size) {
+bool Fits(const Fonts& fonts, const ButtonDesign& b, int size) {
   const TextLine line = SetText(fonts.bold, b.label, size, 2);
   return FindInk(line.mask).width() + 2 * kSideMargin <= b.width &&
          line.ascent + 2 * kOutline + 2 <= b.height;
@@ -46,12 +47,12 @@ Canvas PushIn(Canvas canvas) {
 int ButtonTextSize(const Fonts& fonts) {
   int size = kLargestSize;
   while (size > 6 && !std::all_of(std::begin(kButtons), std::end(kButtons),
-                                  [&](const ButtonSpec& b) { return Fits(fonts, b, size); }))
+                                  [&](const ButtonDesign& b) { return Fits(fonts, b, size); }))
     --size;
   return size;
 }
 
-Canvas DrawButton(const Canvas& background, const ButtonSpec& b, const Fonts& fonts, int text_size,
+Canvas DrawButton(const Canvas& background, const ButtonDesign& b, const Fonts& fonts, int text_size,
                   ButtonState state) {
   Canvas canvas = Crop(background, b.left, b.top, b.width, b.height);
   const bool pressed = state == ButtonState::Pressed;

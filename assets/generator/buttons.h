@@ -9,14 +9,14 @@
 
 namespace assets {
 
-struct ButtonSpec {
+struct ButtonDesign {
   std::string_view file_stem;  // "setupwizard" gives setupwizard.gif and setupwizarddown.gif
   std::string_view label;
   int left, top, width, height;  // pixels on the background
 };
 
 //  file stem              label                  left  top  width height
-inline constexpr ButtonSpec kButtons[] = {
+inline constexpr ButtonDesign kButtons[] = {
     {"setupwizard",        "Setup Wizard",         74, 287,  110,  24},
     {"manualinstallation", "Manual Installation",   8, 334,  149,  23},
     {"documentation",      "Documentation",        32, 384,  118,  25},
@@ -28,7 +28,7 @@ enum class ButtonState { Normal, Pressed };
 // The largest lettering size at which every button's name fits its picture.
 int ButtonTextSize(const Fonts& fonts);
 
-Canvas DrawButton(const Canvas& background, const ButtonSpec& button, const Fonts& fonts, int text_size,
+Canvas DrawButton(const Canvas& background, const ButtonDesign& button, const Fonts& fonts, int text_size,
                   ButtonState state);
 
 }  // namespace assets

@@ -20,7 +20,7 @@ std::vector<std::uint8_t> Gif(const Canvas& canvas) { return EncodeGif(Quantise(
 
 void AddButtons(std::vector<GeneratedFile>& files, const Canvas& background, const Fonts& fonts) {
   const int size = ButtonTextSize(fonts);
-  for (const ButtonSpec& b : kButtons) {
+  for (const ButtonDesign& b : kButtons) {
     const std::string stem(b.file_stem);
     auto normal = Gif(DrawButton(background, b, fonts, size, ButtonState::Normal));
     files.push_back({kImageDir + stem + ".gif", normal});
@@ -30,7 +30,8 @@ void AddButtons(std::vector<GeneratedFile>& files, const Canvas& background, con
 }
 
 void AddHelpPictures(std::vector<GeneratedFile>& files, const Fonts& fonts) {
-  for (const HelpSpec& h : kHelpPictures) files.push_back({kImageDir + std::string(h.file_name), Gif(DrawHelpPicture(h, fonts))});
+  for (const HelpPage& h : kHelpPictures)
+    files.push_back({kImageDir + std::string(h.file_name), Gif(DrawHelpPicture(h, fonts))});
 }
 
 std::vector<std::uint8_t> Hourglass() {
@@ -50,7 +51,8 @@ std::vector<GeneratedFile> GenerateAll(const Fonts& fonts) {
   files.push_back({std::string(kAssetDir) + "background.bmp", bmp});
   AddButtons(files, background, fonts);
   files.push_back({std::string(kAssetDir) + "autorun.ico", EncodeIco4(Quantise(ToImage(DrawWindowIcon()), 16))});
-  files.push_back({std::string(kAssetDir) + "hand.cur", EncodeCur1(ToImage(DrawHandPointer()), kHandHotspotX, kHandHotspotY)});
+  files.push_back({std::string(kAssetDir) + "hand.cur",
+                   EncodeCur1(ToImage(DrawHandPointer()), kHandHotspotX, kHandHotspotY)});
   AddHelpPictures(files, fonts);
   files.push_back({std::string(kImageDir) + "hourglas.ani", Hourglass()});
   return files;

@@ -32,7 +32,7 @@ Canvas PaintRule(Canvas canvas) {
 
 }  // namespace
 
-Canvas DrawHelpPicture(const HelpSpec& help, const Fonts& fonts) {
+Canvas DrawHelpPicture(const HelpPage& help, const Fonts& fonts) {
   Canvas canvas(kHelpWidth, kHelpHeight, Rgb8(255, 255, 255));
   canvas = PaintAccent(std::move(canvas));
   canvas = PaintRule(std::move(canvas));

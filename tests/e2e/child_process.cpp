@@ -65,6 +65,8 @@ std::string Describe(const std::optional<ExitStatus>& status) {
   return status ? Describe(*status) : std::string("still running at the deadline");
 }
 
+void PrintTo(const ExitStatus& status, std::ostream* out) { *out << Describe(status); }
+
 ChildProcess::ChildProcess(const SpawnSpec& spec) {
   std::vector<std::string> argv_strings = spec.argv;
   std::vector<std::string> env_strings = spec.env;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct ExitStatus {
 ExitStatus Exited(int code);
 std::string Describe(const ExitStatus& status);
 std::string Describe(const std::optional<ExitStatus>& status);  // nullopt: "still running"
+void PrintTo(const ExitStatus& status, std::ostream* out);          // for GoogleTest's messages
 
 struct SpawnSpec {
   std::vector<std::string> argv;  // argv[0] is looked up on PATH unless it holds a slash

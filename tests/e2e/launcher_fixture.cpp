@@ -152,7 +152,8 @@ Session* LauncherTest::Start(std::vector<std::string> arguments) {
   auto window = x().WaitForWindowOfPid(session->process->pid(), kWindowDeadline);
   if (!window) {
     ADD_FAILURE() << "no window of the launcher appeared within " << kWindowDeadline.count() << " ms; it is "
-                  << Describe(session->process->WaitExit(Millis(0))) << "; stderr: " << session->process->Stderr();
+                  << Describe(session->process->WaitExit(Millis(0))) << "; " << x().DescribeWindowsOfPid(session->process->pid())
+                  << "; stderr: " << session->process->Stderr();
     return nullptr;
   }
   session->window = *window;

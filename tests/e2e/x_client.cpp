@@ -98,6 +98,33 @@ std::vector<Window> XClient::ViewableWindowsNamed(const std::string& wm_name) {
   return out;
 }
 
+std::string XClient::DescribeWindowsOfPid(pid_t pid) {
+  std::vector<Window> all;
+  std::function<void(Window, int)> walk = [&](Window w, int depth) {
+    if (depth > kMaxTreeDepth) return;
+    Window root_return = None, parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(dpy_, w, &root_return, &parent, &children, &count)) return;
+    std::vector<Window> list(children, children + count);
+    if (children != nullptr) XFree(children);
+    for (Window child : list) {
+      if (NetWmPid(child) == static_cast<long>(pid)) all.push_back(child);
+      walk(child, depth + 1);
+    }
+  };
+  walk(root_, 1);
+  if (all.empty()) return "no window carries _NET_WM_PID " + std::to_string(pid);
+  std::string text;
+  for (Window w : all) {
+    XWindowAttributes attrs{};
+    XGetWindowAttributes(dpy_, w, &attrs);
+    const char* state = attrs.map_state == IsViewable ? "viewable" : attrs.map_state == IsUnviewable ? "unviewable" : "unmapped";
+    text += "window " + std::to_string(w) + " " + state + ", parent " + std::to_string(Parent(w)) + "; ";
+  }
+  return text;
+}
+
 std::optional<Window> XClient::WaitForWindowOfPid(pid_t pid, Millis timeout) {
   auto deadline = Clock::now() + timeout;
   for (;;) {

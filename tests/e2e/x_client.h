@@ -57,6 +57,8 @@ class XClient {
   std::vector<Window> ViewableWindowsOfPid(pid_t pid);
   std::vector<Window> ViewableWindowsNamed(const std::string& wm_name);
   std::optional<Window> WaitForWindowOfPid(pid_t pid, Millis timeout);
+  // For failure messages: every window of the process, viewable or not, with its state.
+  std::string DescribeWindowsOfPid(pid_t pid);
   std::optional<Window> WaitForWindowNamed(const std::string& wm_name, Millis timeout);
 
   bool Exists(Window w);

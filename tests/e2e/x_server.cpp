@@ -95,8 +95,12 @@ XServer::~XServer() {
 }
 
 bool XServer::StartWindowManager(std::string* why) {
+  // Openbox runs the --startup command once it handles requests: a window
+  // mapped earlier can be lost while it is still starting.
+  std::filesystem::path ready_file = log_dir_ / "openbox.ready";
+  std::filesystem::remove(ready_file);
   SpawnSpec spec;
-  spec.argv = {"openbox", "--sm-disable"};
+  spec.argv = {"openbox", "--sm-disable", "--startup", "touch '" + ready_file.string() + "'"};
   spec.env = EnvironmentWith({"DISPLAY=" + display_});
   spec.stderr_file = log_dir_ / "openbox.log";
   wm_ = ChildProcess(spec);
@@ -112,7 +116,7 @@ bool XServer::StartWindowManager(std::string* why) {
   while (!ready && wm_.Running() && Clock::now() < deadline) {
     // The manager names a check window on the root that names itself again.
     Window w = WindowProperty(dpy, DefaultRootWindow(dpy), check);
-    ready = w != None && WindowProperty(dpy, w, check) == w;
+    ready = w != None && WindowProperty(dpy, w, check) == w && std::filesystem::exists(ready_file);
     if (!ready) std::this_thread::sleep_for(Millis(50));
   }
   XSetErrorHandler(old_handler);

@@ -23,7 +23,8 @@ class XServer {
   const std::string& display() const { return display_; }  // ":N"
 
   // Starts openbox and waits until it has taken the screen (its check window
-  // on the root). False, with the reason in *why, if it does not within the deadline.
+  // on the root) and finished starting (its --startup command has run). False,
+  // with the reason in *why, if it does not within the deadline.
   bool StartWindowManager(std::string* why);
   void StopWindowManager();
   bool has_window_manager() const { return wm_.started() && wm_.status() == std::nullopt; }

@@ -1,0 +1,240 @@
+// The launcher's disc operations against the least that does the same job:
+// a button picture load (path lookup, read, giflib decode, pixels) against a
+// plain read and DGifSlurp of the same file; a program start against a bare
+// posix_spawn of the same executable.
+//
+//   disc_bench --disc=DISC --program=EXECUTABLE [benchmark flags]
+//
+// Besides Google Benchmark's own report it prints "figure|..." lines
+// (bench/figures.h) for the median, minimum and 90th percentile of the repetitions.
+
+#include <benchmark/benchmark.h>
+#include <gif_lib.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/figures.h"
+#include "menu/disc_paths.h"
+#include "platform/disc_actions.h"
+#include "platform/runtime.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Options {
+  std::string disc;
+  std::string program;
+  std::string temp_disc;  // holds the program as the manual installation program
+};
+Options g_options;
+
+// The sample disc stores "Setup/images/exit.gif"; the launcher writes
+// "setup\images\exit.gif", so its lookup folds the folder's letter case.
+constexpr const char* kExitFile = "Setup/images/exit.gif";
+constexpr std::string_view kExitExact = R"(Setup\images\exit.gif)";
+
+std::vector<GifByteType> ReadWhole(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<GifByteType>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+struct Memory {
+  const std::vector<GifByteType>* bytes;
+  std::size_t at = 0;
+};
+
+int ReadMemory(GifFileType* gif, GifByteType* out, int length) {
+  auto* m = static_cast<Memory*>(gif->UserData);
+  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length), m->bytes->size() - m->at);
+  std::memcpy(out, m->bytes->data() + m->at, n);
+  m->at += n;
+  return static_cast<int>(n);
+}
+
+void ChangeTo(const std::string& dir, benchmark::State& state) {
+  if (::chdir(dir.c_str()) != 0) state.SkipWithError(("cannot enter " + dir).c_str());
+}
+
+void LoadPicture(benchmark::State& state, std::string_view literal) {
+  ChangeTo(g_options.disc, state);
+  for (auto _ : state) {
+    try {
+      platform::Picture picture = platform::LoadPictureFile(literal);
+      benchmark::DoNotOptimize(picture);
+    } catch (const platform::RuntimeError& error) {
+      state.SkipWithError(error.what());
+      break;
+    }
+  }
+}
+
+void FloorReadAndSlurp(benchmark::State& state) {
+  ChangeTo(g_options.disc, state);
+  for (auto _ : state) {
+    std::vector<GifByteType> bytes = ReadWhole(kExitFile);
+    Memory memory{&bytes};
+    int error = 0;
+    GifFileType* gif = DGifOpen(&memory, ReadMemory, &error);
+    const bool read = gif != nullptr && DGifSlurp(gif) == GIF_OK;
+    if (gif != nullptr) {
+      benchmark::DoNotOptimize(gif->SavedImages);
+      DGifCloseFile(gif, &error);
+    }
+    if (!read) {
+      state.SkipWithError("giflib cannot read the button picture");
+      break;
+    }
+  }
+}
+
+void Reap(benchmark::State& state, pid_t pid) {
+  state.PauseTiming();
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  state.ResumeTiming();
+}
+
+void StartProgram(benchmark::State& state) {
+  ChangeTo(g_options.temp_disc, state);
+  for (auto _ : state) {
+    std::int32_t pid = 0;
+    try {
+      pid = platform::StartProgram(menu::kManualInstallationProgram);
+    } catch (const platform::RuntimeError& error) {
+      state.SkipWithError(error.what());
+      break;
+    }
+    Reap(state, pid);
+  }
+}
+
+void FloorPosixSpawn(benchmark::State& state) {
+  ChangeTo(g_options.temp_disc, state);
+  std::string file = "manualinstallation/setup.exe";
+  char* argv[] = {file.data(), nullptr};
+  for (auto _ : state) {
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, file.c_str(), nullptr, nullptr, argv, environ) != 0) {
+      state.SkipWithError("posix_spawn failed");
+      break;
+    }
+    Reap(state, pid);
+  }
+}
+
+// Each benchmark's name is its figure id; the label is what the report shows.
+const std::map<std::string, std::string>& Labels() {
+  static const std::map<std::string, std::string> labels = {
+      {"disc.picture.folded", "LoadPictureFile, button GIF, path spelled in another case"},
+      {"disc.picture.exact", "LoadPictureFile, button GIF, path spelled as stored"},
+      {"disc.picture.floor", "read and DGifSlurp of the same GIF (floor)"},
+      {"disc.program.start", "StartProgram of a tiny executable"},
+      {"disc.program.floor", "posix_spawn of the same executable (floor)"},
+  };
+  return labels;
+}
+
+// Collects each benchmark's aggregates while the console shows them as usual.
+class FigureReporter : public benchmark::ConsoleReporter {
+ public:
+  // Plain text: the figure lines must start their lines for tools/bench to find them.
+  FigureReporter() : ConsoleReporter(OO_None) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Aggregate) continue;
+      const double us = run.GetAdjustedRealTime() * 1e6 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+      bench::Summary& s = figures_[run.run_name.function_name];
+      if (run.aggregate_name == "median") s.median = us;
+      if (run.aggregate_name == "min") s.min = us;
+      if (run.aggregate_name == "p90") s.p90 = us;
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::fflush(stdout);
+    for (const auto& [id, s] : figures_) bench::PrintFigure(id, Labels().at(id), s, "us");
+  }
+
+ private:
+  std::map<std::string, bench::Summary> figures_;
+};
+
+double Min(const std::vector<double>& v) { return bench::Summarise(v).min; }
+double P90(const std::vector<double>& v) { return bench::Summarise(v).p90; }
+
+template <typename F>
+void Register(const char* id, F&& f) {
+  benchmark::RegisterBenchmark(id, std::forward<F>(f))
+      ->Unit(benchmark::kMicrosecond)
+      ->ComputeStatistics("min", &Min)
+      ->ComputeStatistics("p90", &P90);
+}
+
+void RegisterAll() {
+  Register("disc.picture.folded", [](benchmark::State& s) { LoadPicture(s, menu::kExitPicture); });
+  Register("disc.picture.exact", [](benchmark::State& s) { LoadPicture(s, kExitExact); });
+  Register("disc.picture.floor", &FloorReadAndSlurp);
+  Register("disc.program.start", &StartProgram);
+  Register("disc.program.floor", &FloorPosixSpawn);
+}
+
+bool PrepareTempDisc() {
+  char pattern[] = "/tmp/autorun-bench-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) return false;
+  g_options.temp_disc = pattern;
+  const fs::path target = fs::path(pattern) / "manualinstallation" / "setup.exe";
+  std::error_code error;
+  fs::create_directories(target.parent_path(), error);
+  fs::copy_file(g_options.program, target, error);
+  return !error && ::chmod(target.c_str(), 0755) == 0;
+}
+
+bool TakeOption(char* arg, const char* prefix, std::string& value) {
+  const std::size_t n = std::strlen(prefix);
+  if (std::strncmp(arg, prefix, n) != 0) return false;
+  value = fs::absolute(arg + n).string();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i)
+    if (i == 0 || !(TakeOption(argv[i], "--disc=", g_options.disc) ||
+                    TakeOption(argv[i], "--program=", g_options.program)))
+      rest.push_back(argv[i]);
+  if (g_options.disc.empty() || g_options.program.empty()) {
+    std::fputs("usage: disc_bench --disc=DISC --program=EXECUTABLE [benchmark flags]\n", stderr);
+    return 2;
+  }
+  if (!PrepareTempDisc()) {
+    std::fputs("disc_bench: cannot lay out the temporary disc\n", stderr);
+    return 1;
+  }
+  int rest_count = static_cast<int>(rest.size());
+  benchmark::Initialize(&rest_count, rest.data());
+  if (benchmark::ReportUnrecognizedArguments(rest_count, rest.data())) return 2;
+  RegisterAll();
+  FigureReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::error_code error;
+  fs::remove_all(g_options.temp_disc, error);
+  return 0;
+}

@@ -1,0 +1,2 @@
+/* The program that the program-start benchmarks start: it only ends. */
+int main(void) { return 0; }

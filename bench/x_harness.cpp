@@ -1,0 +1,279 @@
+// Benchmarks seen from outside the measured programs, on the X server named by DISPLAY.
+//
+//   x_harness startup ROUNDS BITMAP DISC FLOOR_PROGRAM [FEH]
+//     process start to the window's first picture on screen, and peak resident
+//     memory, of the launcher at the disc's root, the bare Xlib floor showing
+//     BITMAP and (when given) feh showing BITMAP, interleaved round by round.
+//   x_harness motion ID over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]
+//     EVENTS pointer motions injected with XTest over one button or across the
+//     buttons and the background, then a close request; the time until the
+//     window is gone. A program that prints "calls|N|..." also gives procedure calls.
+//
+// Prints "figure|..." lines (bench/figures.h) and notes on failures to stderr.
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "autorun/program.h"
+#include "bench/figures.h"
+#include "bench/harness.h"
+
+namespace {
+
+using bench::Clock;
+using std::chrono::milliseconds;
+
+// Window coordinates of the pixel that tells a frame is on screen: the bottom
+// right of the background, away from the buttons and the help panel, so it is
+// the background's own colour in every program and is drawn last by any that
+// draw top-down.
+constexpr int kSpotX = 630, kSpotY = 470;
+constexpr std::uint32_t kRootColour = 0x204080;  // absent from the background at the spot
+constexpr milliseconds kStartDeadline{10000};
+constexpr milliseconds kCloseGrace{3000};
+
+double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct Contender {
+  std::string id;
+  std::string label;
+  std::vector<std::string> argv;
+  std::string cwd;
+  std::vector<double> millis;
+  std::vector<double> mebibytes;
+  int failures = 0;
+};
+
+struct Frame {
+  Window window = None;
+  double millis = 0;
+};
+
+// Starts the program and waits for its first picture; None window on failure.
+Frame StartAndWatch(bench::Watcher& watcher, const std::vector<std::string>& argv, const std::string& cwd,
+                    std::uint32_t spot_rgb, bench::Child& child) {
+  watcher.Drain();
+  const auto start = Clock::now();
+  child = bench::Spawn(argv, cwd, false);
+  if (child.pid <= 0) return {};
+  const auto deadline = start + kStartDeadline;
+  Window window = watcher.WaitForMap(child.pid, deadline);
+  if (window == None || !watcher.WaitForPixel(window, kSpotX, kSpotY, spot_rgb, deadline)) return {window, 0};
+  return {window, Millis(Clock::now() - start)};
+}
+
+bool RunOnce(bench::Watcher& watcher, Contender& c, std::uint32_t spot_rgb, bool record) {
+  bench::Child child;
+  const Frame frame = StartAndWatch(watcher, c.argv, c.cwd, spot_rgb, child);
+  if (child.pid <= 0) {
+    std::fprintf(stderr, "note: %s could not be started\n", c.id.c_str());
+    return false;
+  }
+  if (frame.window != None) watcher.SendDelete(frame.window);
+  const bench::Ended ended = watcher.Reap(child.pid, kCloseGrace);
+  const bool ok = frame.millis > 0;
+  if (!ok) std::fprintf(stderr, "note: %s showed no picture within %lld ms\n", c.id.c_str(),
+                        static_cast<long long>(kStartDeadline.count()));
+  else if (!ended.exited) std::fprintf(stderr, "note: %s did not close through its frame\n", c.id.c_str());
+  if (ok && record) {
+    c.millis.push_back(frame.millis);
+    c.mebibytes.push_back(static_cast<double>(ended.max_rss_kib) / 1024.0);
+  }
+  return ok;
+}
+
+std::string AbsolutePath(const std::string& path) { return std::filesystem::absolute(path).string(); }
+
+int Startup(int argc, char** argv) {
+  if (argc != 6 && argc != 7) return -1;
+  const int rounds = std::atoi(argv[2]);
+  const std::string bitmap = AbsolutePath(argv[3]), disc = AbsolutePath(argv[4]);
+  if (rounds <= 0) return -1;
+  std::uint32_t spot_rgb = 0;
+  std::string why;
+  if (!bench::PicturePixel(bitmap, kSpotX, kSpotY, spot_rgb, why)) {
+    std::fprintf(stderr, "x_harness: %s\n", why.c_str());
+    return 1;
+  }
+  std::vector<Contender> contenders = {
+      {"floor", "bare Xlib window (floor)", {AbsolutePath(argv[5]), bitmap}, ".", {}, {}, 0},
+      {"autorun", "autorun on the sample disc", {disc + "/autorun"}, disc, {}, {}, 0},
+  };
+  if (argc == 7) contenders.push_back({"feh", "feh", {argv[6], bitmap}, ".", {}, {}, 0});
+  bench::Watcher watcher;
+  if (!watcher.Open()) {
+    std::fputs("x_harness: cannot open the display\n", stderr);
+    return 1;
+  }
+  watcher.PaintRoot(kRootColour);
+  // One untimed round first: the files and libraries come into the page cache.
+  for (int round = -1; round < rounds; ++round)
+    for (std::size_t i = 0; i < contenders.size(); ++i) {
+      // Each round starts with the next contender, so none always follows the same one.
+      Contender& c = contenders[(i + static_cast<std::size_t>(round + 1)) % contenders.size()];
+      if (!RunOnce(watcher, c, spot_rgb, round >= 0)) ++c.failures;
+    }
+  int failed = 0;
+  for (const Contender& c : contenders) {
+    if (c.millis.empty()) continue;
+    bench::PrintFigure("startup.time." + c.id, c.label, bench::Summarise(c.millis), "ms");
+    bench::PrintFigure("startup.rss." + c.id, c.label, bench::Summarise(c.mebibytes), "MiB");
+    failed += c.failures;
+  }
+  for (const Contender& c : contenders) failed += c.millis.empty() ? 1 : 0;
+  return failed == 0 ? 0 : 1;
+}
+
+// Pixel rectangles of the window's controls, from the launcher's own layout.
+struct Box {
+  int x, y, w, h;
+  bool Contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
+};
+
+Box ControlBox(platform::Control id) {
+  const platform::ControlLayout* c = platform::FindControl(autorun::Layout(), id);
+  return {platform::PixelsFromTwips(c->left), platform::PixelsFromTwips(c->top), platform::PixelsFromTwips(c->width),
+          platform::PixelsFromTwips(c->height)};
+}
+
+struct Point {
+  int x, y;
+};
+
+Point Centre(const Box& b) { return {b.x + b.w / 2, b.y + b.h / 2}; }
+
+// Consecutive points always differ, so every injected motion is a real one.
+std::vector<Point> MotionPath(const std::string& pattern) {
+  using platform::Control;
+  if (pattern == "over") {
+    const Box b = ControlBox(Control::SetupWizard);
+    std::vector<Point> path;
+    for (int x = b.x + 2; x < b.x + b.w - 2; ++x) path.push_back({x, b.y + b.h / 2});
+    return path;
+  }
+  // Button, background, next button, ...: each motion lands on another window.
+  const Point background_a{300, 150}, background_b{400, 100};
+  return {Centre(ControlBox(Control::SetupWizard)), background_a,
+          Centre(ControlBox(Control::ManualInstallation)), background_b,
+          Centre(ControlBox(Control::Documentation)), background_a,
+          Centre(ControlBox(Control::Exit)), background_b};
+}
+
+bool PathAvoidsHelpPanel(const std::vector<Point>& path) {
+  const Box help = ControlBox(platform::Control::Help);
+  for (const Point& p : path)
+    if (help.Contains(p.x, p.y)) return false;
+  return true;
+}
+
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<std::size_t>(n));
+  ::close(fd);
+  return text;
+}
+
+long CallsReported(const std::string& output) {
+  const auto at = output.find("calls|");
+  return at == std::string::npos ? -1 : std::atol(output.c_str() + at + 6);
+}
+
+struct MotionRun {
+  double seconds = 0;
+  long calls = -1;
+};
+
+bool InjectAndClose(bench::Watcher& watcher, Window window, const std::vector<Point>& path, long events,
+                    MotionRun& run) {
+  Display* dpy = watcher.display();
+  int root_x = 0, root_y = 0;
+  Window child_window = None;
+  XTranslateCoordinates(dpy, window, watcher.root(), 0, 0, &root_x, &root_y, &child_window);
+  const int screen = DefaultScreen(dpy);
+  XTestFakeMotionEvent(dpy, screen, 0, 0, CurrentTime);  // outside the window: no event for it
+  XSync(dpy, False);
+  const auto start = Clock::now();
+  for (long i = 0; i < events; ++i) {
+    const Point& p = path[static_cast<std::size_t>(i) % path.size()];
+    XTestFakeMotionEvent(dpy, screen, root_x + p.x, root_y + p.y, CurrentTime);
+  }
+  watcher.SendDelete(window);  // queued behind every motion: handled after them
+  if (!watcher.WaitForDestroy(window, Clock::now() + milliseconds(120000))) return false;
+  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return true;
+}
+
+int Motion(int argc, char** argv) {
+  if (argc < 9) return -1;
+  const std::string id = argv[2], pattern = argv[3];
+  const long events = std::atol(argv[4]);
+  const int rounds = std::atoi(argv[5]);
+  const std::string bitmap = AbsolutePath(argv[6]), cwd = AbsolutePath(argv[7]);
+  std::vector<std::string> program(argv + 8, argv + argc);
+  program[0] = AbsolutePath(program[0]);
+  if ((pattern != "over" && pattern != "across") || events <= 0 || rounds <= 0) return -1;
+  const std::vector<Point> path = MotionPath(pattern);
+  std::uint32_t spot_rgb = 0;
+  std::string why;
+  if (!PathAvoidsHelpPanel(path) || !bench::PicturePixel(bitmap, kSpotX, kSpotY, spot_rgb, why)) {
+    std::fprintf(stderr, "x_harness: %s\n", why.empty() ? "motion path crosses the help panel" : why.c_str());
+    return 1;
+  }
+  bench::Watcher watcher;
+  if (!watcher.Open()) {
+    std::fputs("x_harness: cannot open the display\n", stderr);
+    return 1;
+  }
+  watcher.PaintRoot(kRootColour);
+  std::vector<double> event_rates, call_rates;
+  for (int round = 0; round < rounds; ++round) {
+    watcher.Drain();
+    bench::Child child = bench::Spawn(program, cwd, true);
+    if (child.pid <= 0) break;
+    const auto deadline = Clock::now() + kStartDeadline;
+    const Window window = watcher.WaitForMap(child.pid, deadline);
+    MotionRun run;
+    const bool ok = window != None && watcher.WaitForPixel(window, kSpotX, kSpotY, spot_rgb, deadline) &&
+                    InjectAndClose(watcher, window, path, events, run);
+    const bench::Ended ended = watcher.Reap(child.pid, kCloseGrace);
+    run.calls = child.stdout_fd >= 0 ? CallsReported(ReadAll(child.stdout_fd)) : -1;
+    if (!ok || !ended.exited || !WIFEXITED(ended.status) || WEXITSTATUS(ended.status) != 0) {
+      std::fprintf(stderr, "note: %s round %d failed\n", id.c_str(), round);
+      return 1;
+    }
+    event_rates.push_back(static_cast<double>(events) / run.seconds);
+    if (run.calls >= 0) call_rates.push_back(static_cast<double>(run.calls) / run.seconds);
+  }
+  const std::string where = pattern == "over" ? "over one button" : "across the buttons";
+  bench::PrintFigure(id + ".events", "motion events injected " + where, bench::Summarise(event_rates), "events/s");
+  if (!call_rates.empty())
+    bench::PrintFigure(id + ".calls", "MouseMove procedures run " + where, bench::Summarise(call_rates), "calls/s");
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string mode = argc > 1 ? argv[1] : "";
+  int status = -1;
+  if (mode == "startup") status = Startup(argc, argv);
+  if (mode == "motion") status = Motion(argc, argv);
+  if (status < 0) {
+    std::fputs("usage: x_harness startup ROUNDS BITMAP DISC FLOOR_PROGRAM [FEH]\n"
+               "       x_harness motion ID over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]\n",
+               stderr);
+    return 2;
+  }
+  return status;
+}

@@ -1,0 +1,66 @@
+# Writes the program's resource script from its template and the window icon,
+# an .ico file with one entry: icon 30001 holds that entry's image bytes and
+# icon group 1 lists it as its only member.
+#   cmake -DICON=<autorun.ico> -DTEMPLATE=<autorun.rc.in> -DOUTPUT=<autorun.rc> -P icon_resource.cmake
+file(READ "${ICON}" hex HEX)
+string(LENGTH "${hex}" digits)
+math(EXPR size "${digits} / 2")
+
+# Little-endian fields of the icon file.
+function(read_u16 offset out)
+  math(EXPR at "${offset} * 2")
+  string(SUBSTRING "${hex}" ${at} 2 low)
+  math(EXPR at "${at} + 2")
+  string(SUBSTRING "${hex}" ${at} 2 high)
+  math(EXPR value "0x${high}${low}")
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+function(read_u32 offset out)
+  read_u16(${offset} low)
+  math(EXPR next "${offset} + 2")
+  read_u16(${next} high)
+  math(EXPR value "(${high} << 16) | ${low}")
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+
+# Bytes [offset, offset + length) as the 16-bit words of a resource data block.
+function(words offset length out)
+  set(list "")
+  math(EXPR last "${offset} + ${length} - 2")
+  foreach(at RANGE ${offset} ${last} 2)
+    math(EXPR low "${at} * 2")
+    math(EXPR high "${low} + 2")
+    string(SUBSTRING "${hex}" ${low} 2 low_digits)
+    string(SUBSTRING "${hex}" ${high} 2 high_digits)
+    list(APPEND list "0x${high_digits}${low_digits}")
+  endforeach()
+  list(JOIN list ", " joined)
+  set(${out} "  ${joined}" PARENT_SCOPE)
+endfunction()
+
+if(size LESS 22)
+  message(FATAL_ERROR "${ICON}: too short for an icon file")
+endif()
+read_u16(0 reserved)
+read_u16(2 type)
+read_u16(4 count)
+read_u32(14 image_bytes)
+read_u32(18 image_offset)
+if(NOT reserved EQUAL 0 OR NOT type EQUAL 1 OR NOT count EQUAL 1)
+  message(FATAL_ERROR "${ICON}: not an icon file with exactly one entry")
+endif()
+math(EXPR image_end "${image_offset} + ${image_bytes}")
+if(NOT image_offset EQUAL 22 OR NOT image_end EQUAL size OR NOT image_bytes GREATER 0)
+  message(FATAL_ERROR "${ICON}: the entry's image must follow the directory and end the file")
+endif()
+math(EXPR odd "${image_bytes} % 2")
+if(odd)
+  message(FATAL_ERROR "${ICON}: an image of an odd number of bytes cannot be written as words")
+endif()
+
+words(${image_offset} ${image_bytes} ICON_IMAGE_WORDS)
+# The group: reserved, type 1, one entry; the entry is the file's own (size,
+# colours, planes, bits, bytes) with the icon's number in place of the offset.
+words(6 12 entry)
+set(ICON_GROUP_WORDS "  0x0000, 0x0001, 0x0001,\n${entry}, 30001")
+configure_file("${TEMPLATE}" "${OUTPUT}" @ONLY)

@@ -1,0 +1,28 @@
+#pragma once
+// The block structure of a GIF file, walked without decoding its pixels: the
+// logical screen, the first image's place, and a check that every block lies
+// inside the file and the file runs to its trailer. A picture decoder that
+// is not ours (the system's) is only handed files that pass this walk.
+
+#include <cstdint>
+#include <span>
+#include <variant>
+
+#include "platform/picture.h"
+
+namespace platform {
+
+struct GifStructure {
+  int screen_width = 0, screen_height = 0;
+  int left = 0, top = 0, width = 0, height = 0;  // the first image, inside the screen
+  bool interlaced = false;
+  int transparent_index = -1;  // from the last control extension before the image; -1: none
+};
+
+// NotAPicture: no signature, or no image before the trailer. Truncated: a block
+// runs past the end, or no trailer. BadField: an unknown block, an image outside
+// the screen, no colour table, a code size outside 2..8. TooLarge: a side over
+// kMaxPictureSide.
+std::variant<GifStructure, PictureError> ReadGifStructure(std::span<const std::uint8_t> bytes);
+
+}  // namespace platform
