@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -26,6 +27,13 @@
 
 namespace platform {
 namespace {
+
+// How many procedures may run nested inside each other's waits. A person
+// cannot click that fast; a flood of synthetic clicks would otherwise nest
+// until the stack runs out. Input beyond it waits until a level is free.
+constexpr int kMaxNesting = 256;
+// Input held back meanwhile; past this, reading from the server pauses too.
+constexpr std::size_t kMaxDeferredInput = 4096;
 
 // SetCursor's handle for "no override: each control shows its own pointer".
 constexpr CursorHandle kControlPointers = 1;
@@ -146,6 +154,8 @@ class X11Runtime final : public Runtime {
   void CreateImage();
   void ReleaseImage();
   void Handle(XEvent& event);
+  void HandleOrDefer(XEvent& event);
+  void HandleDeferred();
   void OnButton(const XButtonEvent& event, MouseEvent kind);
   void OnMotion(const XMotionEvent& event);
   void Dispatch(Window window, MouseEvent kind, const MouseArgs& args);
@@ -171,6 +181,8 @@ class X11Runtime final : public Runtime {
   std::array<ControlState, kControlCount> controls_{};
   bool unloaded_ = false;
   Rect dirty_;
+  int running_ = 0;  // procedures running, nested in each other's waits
+  std::deque<XEvent> deferred_;
 
   // The client area composed in memory, put to the window with MIT-SHM where offered.
   XImage* image_ = nullptr;
@@ -363,20 +375,39 @@ void X11Runtime::Show() {
 void X11Runtime::Loop() {
   XEvent event;
   while (!unloaded_) {
+    HandleDeferred();
     XNextEvent(dpy_, &event);  // blocks: an idle launcher uses no processor
-    Handle(event);
+    HandleOrDefer(event);
     PresentDirty();
   }
   XFlush(dpy_);
 }
 
 void X11Runtime::DoEvents() {
+  HandleDeferred();
   XEvent event;
-  while (XPending(dpy_) > 0) {
+  while (deferred_.size() < kMaxDeferredInput && XPending(dpy_) > 0) {
     XNextEvent(dpy_, &event);
-    Handle(event);
+    HandleOrDefer(event);
   }
   PresentDirty();
+}
+
+void X11Runtime::HandleOrDefer(XEvent& event) {
+  bool input = event.type == ButtonPress || event.type == ButtonRelease || event.type == MotionNotify;
+  // Held-back input keeps its order: newer input queues behind it.
+  if (input && (running_ >= kMaxNesting || !deferred_.empty()))
+    deferred_.push_back(event);
+  else
+    Handle(event);
+}
+
+void X11Runtime::HandleDeferred() {
+  while (!deferred_.empty() && running_ < kMaxNesting) {
+    XEvent event = deferred_.front();
+    deferred_.pop_front();
+    Handle(event);
+  }
 }
 
 void X11Runtime::Handle(XEvent& event) {
@@ -432,6 +463,11 @@ void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args)
     Procedure procedure = events_.Find(s.layout->id, kind);
     if (procedure == nullptr) return;
     std::shared_ptr<Form> hold = form_;  // outlives an Unload issued while it runs
+    struct Running {
+      int& count;
+      explicit Running(int& c) : count(++c) {}
+      ~Running() { --count; }
+    } running(running_);
     procedure(*hold, args);
     return;
   }
