@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,10 +21,14 @@ using Clock = std::chrono::steady_clock;
 constexpr Millis kPollStep{10};
 
 // Runs in the forked child: only async-signal-safe calls until exec.
-[[noreturn]] void ExecChild(const SpawnSpec& spec, char* const argv[], char* const envp[], const char* out,
-                            const char* err) {
+[[noreturn]] void ExecChild(const SpawnRequest& request, char* const argv[], char* const envp[], const char* out,
+                            const char* err, pid_t parent) {
   ::setpgid(0, 0);
-  if (!spec.cwd.empty() && ::chdir(spec.cwd.c_str()) != 0) ::_exit(126);
+  // A test binary that dies (crash, broken pipe, timeout) takes its X server,
+  // window manager and launchers with it.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) ::_exit(126);
+  if (!request.cwd.empty() && ::chdir(request.cwd.c_str()) != 0) ::_exit(126);
   int in = ::open("/dev/null", O_RDONLY);
   int o = ::open(out, O_WRONLY | O_CREAT | O_APPEND, 0644);
   int e = ::open(err, O_WRONLY | O_CREAT | O_APPEND, 0644);
@@ -32,8 +37,8 @@ constexpr Millis kPollStep{10};
   ::dup2(o, 1);
   ::dup2(e, 2);
   int first_closed = 3;
-  if (spec.fd3 >= 0) {
-    ::dup2(spec.fd3, 3);
+  if (request.fd3 >= 0) {
+    ::dup2(request.fd3, 3);
     first_closed = 4;
   }
   // Nothing of the test (its X connection above all) leaks into the child.
@@ -67,15 +72,16 @@ std::string Describe(const std::optional<ExitStatus>& status) {
 
 void PrintTo(const ExitStatus& status, std::ostream* out) { *out << Describe(status); }
 
-ChildProcess::ChildProcess(const SpawnSpec& spec) {
-  std::vector<std::string> argv_strings = spec.argv;
-  std::vector<std::string> env_strings = spec.env;
+ChildProcess::ChildProcess(const SpawnRequest& request) {
+  std::vector<std::string> argv_strings = request.argv;
+  std::vector<std::string> env_strings = request.env;
   std::vector<char*> argv = Pointers(argv_strings);
   std::vector<char*> envp = Pointers(env_strings);
-  std::string out = spec.stdout_file.empty() ? "/dev/null" : spec.stdout_file.string();
-  std::string err = spec.stderr_file.empty() ? "/dev/null" : spec.stderr_file.string();
+  std::string out = request.stdout_file.empty() ? "/dev/null" : request.stdout_file.string();
+  std::string err = request.stderr_file.empty() ? "/dev/null" : request.stderr_file.string();
+  pid_t parent = ::getpid();
   pid_t pid = ::fork();
-  if (pid == 0) ExecChild(spec, argv.data(), envp.data(), out.c_str(), err.c_str());
+  if (pid == 0) ExecChild(request, argv.data(), envp.data(), out.c_str(), err.c_str(), parent);
   if (pid < 0) return;
   ::setpgid(pid, pid);  // also here, so a Kill right after the fork reaches the group
   pid_ = pid;
@@ -169,12 +175,6 @@ std::optional<ProcStat> ReadProcStat(pid_t pid) {
 }
 
 }  // namespace
-
-std::optional<unsigned long long> ProcessorTicks(pid_t pid) {
-  auto stat = ReadProcStat(pid);
-  if (!stat) return std::nullopt;
-  return stat->ticks;
-}
 
 bool WaitIdle(pid_t pid, Millis quiet, Millis timeout) {
   auto deadline = Clock::now() + timeout;

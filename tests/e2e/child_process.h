@@ -28,7 +28,7 @@ std::string Describe(const ExitStatus& status);
 std::string Describe(const std::optional<ExitStatus>& status);  // nullopt: "still running"
 void PrintTo(const ExitStatus& status, std::ostream* out);          // for GoogleTest's messages
 
-struct SpawnSpec {
+struct SpawnRequest {
   std::vector<std::string> argv;  // argv[0] is looked up on PATH unless it holds a slash
   std::filesystem::path cwd;      // empty: the test's own
   std::vector<std::string> env;   // complete environment, NAME=value
@@ -40,7 +40,7 @@ struct SpawnSpec {
 class ChildProcess {
  public:
   ChildProcess() = default;
-  explicit ChildProcess(const SpawnSpec& spec);  // check started() afterwards
+  explicit ChildProcess(const SpawnRequest& request);  // check started() afterwards
   ~ChildProcess() { Kill(); }
   ChildProcess(ChildProcess&& other) noexcept;
   ChildProcess& operator=(ChildProcess&& other) noexcept;
@@ -65,9 +65,6 @@ class ChildProcess {
 // The test's environment with the given NAME=value entries replaced or added;
 // a NAME= entry with nothing after "=" removes that variable.
 std::vector<std::string> EnvironmentWith(const std::vector<std::string>& overrides);
-
-// The process's processor time (user + system) in clock ticks, or nullopt when it is gone.
-std::optional<unsigned long long> ProcessorTicks(pid_t pid);
 
 // Waits until the process has used no processor time for `quiet` and is asleep:
 // it has handled everything that reached it. False when the deadline passes first.

@@ -20,14 +20,14 @@ Launcher::Launcher(const LaunchOptions& options) {
   std::string stem = "autorun-" + std::to_string(++serial);
   stdout_file_ = options.output_dir / (stem + ".out");
   stderr_file_ = options.output_dir / (stem + ".err");
-  SpawnSpec spec;
-  spec.argv.push_back(LauncherExecutable().string());
-  spec.argv.insert(spec.argv.end(), options.arguments.begin(), options.arguments.end());
-  spec.cwd = options.folder;
-  spec.env = EnvironmentWith({"DISPLAY=" + options.display, "PATH=" + options.path_variable});
-  spec.stdout_file = stdout_file_;
-  spec.stderr_file = stderr_file_;
-  process_ = ChildProcess(spec);
+  SpawnRequest request;
+  request.argv.push_back(LauncherExecutable().string());
+  request.argv.insert(request.argv.end(), options.arguments.begin(), options.arguments.end());
+  request.cwd = options.folder;
+  request.env = EnvironmentWith({"DISPLAY=" + options.display, "PATH=" + options.path_variable});
+  request.stdout_file = stdout_file_;
+  request.stderr_file = stderr_file_;
+  process_ = ChildProcess(request);
 }
 
 }  // namespace e2e

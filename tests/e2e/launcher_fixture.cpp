@@ -18,7 +18,6 @@ struct SharedDisplay {
   fs::path logs;
   std::string unavailable;      // why there is no X server: the tests are skipped
   std::string manager_failure;  // why the window manager did not start: the tests fail
-  bool with_window_manager = false;
 };
 
 SharedDisplay& Shared() {
@@ -92,7 +91,6 @@ void LauncherTest::StartDisplay(bool with_window_manager) {
     return;
   }
   shared.logs = pattern;
-  shared.with_window_manager = with_window_manager;
   shared.server = XServer::Start(shared.logs, &shared.unavailable);
   if (shared.server && with_window_manager && !shared.server->StartWindowManager(&shared.manager_failure))
     shared.manager_failure = "window manager: " + shared.manager_failure;
@@ -107,7 +105,6 @@ void LauncherTest::StopDisplay() {
 }
 
 const std::string& LauncherTest::display() { return Shared().server->display(); }
-bool LauncherTest::with_window_manager() { return Shared().with_window_manager; }
 
 void LauncherTest::SetUp() {
   const SharedDisplay& shared = Shared();
@@ -118,6 +115,7 @@ void LauncherTest::SetUp() {
   client_ = std::make_unique<XClient>(display());
   ASSERT_TRUE(client_->ok()) << client_->error();
   disc_ = std::make_unique<TestDisc>();
+  x().ReleaseHeldButtons();
   x().MoveTo({0, 0});  // off every launcher window, which opens centred
 }
 
@@ -127,6 +125,7 @@ void LauncherTest::TearDown() {
   sessions_.clear();  // kills what still runs
   bare_.clear();
   if (!client_) return;
+  client_->ReleaseHeldButtons();
   // Leave nothing on the screen for the next test to find.
   for (Window w : windows) client_->WaitGone(w, kGoneDeadline);
   auto deadline = Clock::now() + kGoneDeadline;

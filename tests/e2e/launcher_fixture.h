@@ -85,7 +85,6 @@ class LauncherTest : public ::testing::Test {
   TestDisc& disc() { return *disc_; }
   void UseDisc(Spelling spelling) { disc_ = std::make_unique<TestDisc>(spelling); }
   static const std::string& display();
-  static bool with_window_manager();
 
   // Starts a launcher without waiting for anything.
   Launcher& Spawn(const std::filesystem::path& folder, std::vector<std::string> arguments = {},

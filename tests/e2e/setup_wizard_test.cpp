@@ -44,17 +44,24 @@ TEST_F(SetupWizard, BusyPointerSetupProgramDisabledButtonsThenTheWindowCloses) {
   EXPECT_TRUE(IsBusy(busy)) << "over Documentation: " << Describe(busy);
 
   // Disabled, Manual Installation lets the pointer through to the background,
-  // whose movement brings back the general help; its presses do nothing.
+  // whose movement brings back the general help; its presses do nothing, and
+  // neither do those on the disabled Setup Wizard.
   MoveToCentre(*s, kManualInstallationButton);
   EXPECT_EQ(WaitShows(*s, kHelpPanel, DiscPicture::Help), "") << "movement reached the disabled button";
   for (int i = 0; i < 2; ++i) {
     x().Press(kLeft);
     x().Release(kLeft);
   }
+  Click(*s, kSetupWizardButton, kSetupWizardButton.Centre());
   MoveToCentre(*s, kDocumentationButton);  // handled after the presses: a barrier
   EXPECT_EQ(WaitShows(*s, kHelpPanel, DiscPicture::DocumentationHelp), "");
   EXPECT_NE(Difference(Grab(*s, kManualInstallationButton), disc().Expected(DiscPicture::ManualInstallationDown)), "")
       << "the disabled button showed its pressed picture";
+  EXPECT_EQ(WaitShows(*s, kSetupWizardButton, DiscPicture::SetupWizard, Millis(0)), "")
+      << "the disabled Setup Wizard button changed its picture";
+  // Documentation still works inside the wait.
+  Click(*s, kDocumentationButton, kDocumentationButton.Centre());
+  EXPECT_TRUE(WaitLogLines(kOpenLog, 1)) << "Documentation did not open the guide during the wait";
   ASSERT_TRUE(s->process->Running()) << "the wait ended before the checks ran, so they prove nothing";
   EXPECT_EQ(disc().Log(kSetupLog).size(), 1u);
 
@@ -69,6 +76,30 @@ TEST_F(SetupWizard, BusyPointerSetupProgramDisabledButtonsThenTheWindowCloses) {
   auto setup = disc().Log(kSetupLog);
   ASSERT_EQ(setup.size(), 2u);
   EXPECT_EQ(setup[1], "outlived launcher");
+}
+
+// No release test: a right-button release far off the button runs the whole
+// sequence; Exit inside the wait closes the window at once, but the process
+// lasts until the wait has run out.
+TEST_F(SetupWizard, AnyReleaseRunsTheSequenceAndExitInsideTheWaitClosesTheWindowFirst) {
+  Session* s = Start();
+  ASSERT_NE(s, nullptr);
+  MoveToCentre(*s, kSetupWizardButton);
+  x().Press(kRight);
+  EXPECT_EQ(WaitShows(*s, kSetupWizardButton, DiscPicture::SetupWizardDown), "") << "after the press";
+  x().MoveTo(s->At(kClientArea, {600, 20}));
+  x().Release(kRight);
+  ASSERT_TRUE(WaitLogLines(kSetupLog, 1)) << "the setup program did not start";
+  CursorShot busy = WaitCursor([&](const CursorShot& c) { return IsBusy(c); });
+  EXPECT_TRUE(IsBusy(busy)) << "pointer " << Describe(busy);
+
+  Click(*s, kExitButton, kExitButton.Centre());
+  EXPECT_TRUE(x().WaitGone(s->window, kExitDeadline)) << "Exit did not close the window during the wait";
+  EXPECT_TRUE(s->process->Running()) << "the process ended with Exit, before the Setup Wizard wait ran out";
+  auto status = s->process->WaitExit(kSetupWizardDeadline);
+  EXPECT_EQ(status, Exited(0)) << Describe(status);
+  EXPECT_TRUE(x().ViewableWindowsOfPid(s->process->pid()).empty()) << "the window came back";
+  EXPECT_EQ(s->process->Stderr(), "");
 }
 
 struct UnusableBusyPointer {

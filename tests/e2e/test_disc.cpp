@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 using assets::Rgb;
 
-struct PictureSpec {
+struct PictureRow {
   DiscPicture id;
   std::string_view file;  // as the sample disc spells it
   int width, height;
@@ -27,18 +27,18 @@ struct PictureSpec {
 // Button pictures have the buttons' design-time sizes, help pictures the panel's.
 // Every paper colour is unique, so one pixel names the picture.
 constexpr std::array kPictures = {
-    PictureSpec{DiscPicture::Help, "Setup/images/help.gif", 377, 73, {40, 90, 200}, {250, 250, 120}},
-    PictureSpec{DiscPicture::SetupWizardHelp, "Setup/images/setupwizardhelp.gif", 377, 73, {200, 40, 60}, {20, 250, 250}},
-    PictureSpec{DiscPicture::ManualInstallationHelp, "Setup/images/manualinstallationhelp.gif", 377, 73, {40, 160, 70}, {250, 20, 250}},
-    PictureSpec{DiscPicture::DocumentationHelp, "Setup/images/documentationhelp.gif", 377, 73, {150, 60, 190}, {250, 250, 20}},
-    PictureSpec{DiscPicture::SetupWizard, "Setup/images/setupwizard.gif", 110, 24, {230, 150, 20}, {20, 20, 120}},
-    PictureSpec{DiscPicture::SetupWizardDown, "Setup/images/setupwizarddown.gif", 110, 24, {120, 70, 10}, {200, 200, 255}},
-    PictureSpec{DiscPicture::ManualInstallation, "Setup/images/manualinstallation.gif", 149, 23, {20, 180, 180}, {120, 0, 0}},
-    PictureSpec{DiscPicture::ManualInstallationDown, "Setup/images/manualinstallationdown.gif", 149, 23, {10, 90, 90}, {255, 200, 200}},
-    PictureSpec{DiscPicture::Documentation, "Setup/images/documentation.gif", 118, 25, {240, 90, 160}, {0, 60, 0}},
-    PictureSpec{DiscPicture::DocumentationDown, "Setup/images/documentationdown.gif", 118, 25, {120, 40, 80}, {200, 255, 200}},
-    PictureSpec{DiscPicture::Exit, "Setup/images/exit.gif", 44, 24, {90, 200, 30}, {60, 0, 90}},
-    PictureSpec{DiscPicture::ExitDown, "Setup/images/exitdown.gif", 44, 24, {40, 100, 10}, {255, 220, 255}},
+    PictureRow{DiscPicture::Help, "Setup/images/help.gif", 377, 73, {40, 90, 200}, {250, 250, 120}},
+    PictureRow{DiscPicture::SetupWizardHelp, "Setup/images/setupwizardhelp.gif", 377, 73, {200, 40, 60}, {20, 250, 250}},
+    PictureRow{DiscPicture::ManualInstallationHelp, "Setup/images/manualinstallationhelp.gif", 377, 73, {40, 160, 70}, {250, 20, 250}},
+    PictureRow{DiscPicture::DocumentationHelp, "Setup/images/documentationhelp.gif", 377, 73, {150, 60, 190}, {250, 250, 20}},
+    PictureRow{DiscPicture::SetupWizard, "Setup/images/setupwizard.gif", 110, 24, {230, 150, 20}, {20, 20, 120}},
+    PictureRow{DiscPicture::SetupWizardDown, "Setup/images/setupwizarddown.gif", 110, 24, {120, 70, 10}, {200, 200, 255}},
+    PictureRow{DiscPicture::ManualInstallation, "Setup/images/manualinstallation.gif", 149, 23, {20, 180, 180}, {120, 0, 0}},
+    PictureRow{DiscPicture::ManualInstallationDown, "Setup/images/manualinstallationdown.gif", 149, 23, {10, 90, 90}, {255, 200, 200}},
+    PictureRow{DiscPicture::Documentation, "Setup/images/documentation.gif", 118, 25, {240, 90, 160}, {0, 60, 0}},
+    PictureRow{DiscPicture::DocumentationDown, "Setup/images/documentationdown.gif", 118, 25, {120, 40, 80}, {200, 255, 200}},
+    PictureRow{DiscPicture::Exit, "Setup/images/exit.gif", 44, 24, {90, 200, 30}, {60, 0, 90}},
+    PictureRow{DiscPicture::ExitDown, "Setup/images/exitdown.gif", 44, 24, {40, 100, 10}, {255, 220, 255}},
 };
 constexpr bool InEnumOrder() {
   for (std::size_t i = 0; i < kPictures.size(); ++i)
@@ -52,7 +52,7 @@ constexpr std::uint32_t kBusyJiffies = 20;
 constexpr int kBusyFrameCount = 2;
 constexpr std::string_view kNotAPicture = "these bytes are neither a picture nor a pointer\n";
 
-const PictureSpec& SpecOf(DiscPicture id) {
+const PictureRow& RowOf(DiscPicture id) {
   return kPictures[static_cast<std::size_t>(id)];
 }
 
@@ -60,7 +60,7 @@ std::uint32_t Argb(Rgb c) { return 0xFF000000u | std::uint32_t{c.r} << 16 | std:
 
 // Ink along the top row and left column, a third colour in the bottom-right
 // pixel: a shift, flip or crop by one pixel changes what a grab sees.
-assets::IndexedImage MarkedPicture(const PictureSpec& s) {
+assets::IndexedImage MarkedPicture(const PictureRow& s) {
   assets::IndexedImage image{s.width, s.height, {}, {s.paper, s.ink, kCornerMark}};
   for (int y = 0; y < s.height; ++y)
     for (int x = 0; x < s.width; ++x)
@@ -119,7 +119,7 @@ std::string TestDisc::FileOf(std::string_view layout_name) const {
   return spelling_ == Spelling::UpperCase ? Upper(layout_name) : std::string(layout_name);
 }
 
-std::string TestDisc::FileOf(DiscPicture picture) const { return FileOf(SpecOf(picture).file); }
+std::string TestDisc::FileOf(DiscPicture picture) const { return FileOf(RowOf(picture).file); }
 
 const platform::Image& TestDisc::Expected(DiscPicture picture) const {
   return expected_[static_cast<std::size_t>(picture)];
@@ -136,7 +136,7 @@ void TestDisc::Write(const std::string& relative, const std::vector<std::uint8_t
 }
 
 void TestDisc::WritePictures() {
-  for (const PictureSpec& s : kPictures) {
+  for (const PictureRow& s : kPictures) {
     assets::IndexedImage image = MarkedPicture(s);
     std::vector<std::uint8_t> gif = assets::EncodeGif(image);
     if (gif.empty()) throw std::runtime_error("EncodeGif refused " + std::string(s.file));
@@ -182,7 +182,7 @@ void TestDisc::Remove(std::string_view relative) const { fs::remove(disc() / Fil
 
 void TestDisc::Corrupt(std::string_view relative) const { Write(FileOf(relative), Bytes(kNotAPicture)); }
 
-std::string_view TestDisc::LayoutName(DiscPicture picture) { return SpecOf(picture).file; }
+std::string_view TestDisc::LayoutName(DiscPicture picture) { return RowOf(picture).file; }
 
 std::vector<std::string> TestDisc::Log(std::string_view name) const { return ReadLines(results() / name); }
 

@@ -5,6 +5,7 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 
+#include <iterator>
 #include <thread>
 
 namespace e2e {
@@ -143,11 +144,6 @@ std::optional<Window> XClient::WaitForWindowNamed(const std::string& wm_name, Mi
     if (Clock::now() >= deadline) return std::nullopt;
     std::this_thread::sleep_for(kPollStep);
   }
-}
-
-bool XClient::Exists(Window w) {
-  XWindowAttributes attrs;
-  return XGetWindowAttributes(dpy_, w, &attrs) != 0;
 }
 
 bool XClient::Viewable(Window w) {
@@ -295,12 +291,14 @@ void XClient::Key(unsigned long keysym) {
   XSync(dpy_, False);
 }
 
-Point XClient::PointerPosition() {
+void XClient::ReleaseHeldButtons() {
+  constexpr unsigned kMasks[] = {Button1Mask, Button2Mask, Button3Mask, Button4Mask, Button5Mask};
   Window root_return = None, child = None;
   int x = 0, y = 0, wx = 0, wy = 0;
   unsigned mask = 0;
   XQueryPointer(dpy_, root_, &root_return, &child, &x, &y, &wx, &wy, &mask);
-  return {x, y};
+  for (unsigned i = 0; i < std::size(kMasks); ++i)
+    if (mask & kMasks[i]) Release(i + 1);
 }
 
 CursorShot XClient::Cursor() {

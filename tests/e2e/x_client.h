@@ -61,7 +61,6 @@ class XClient {
   std::string DescribeWindowsOfPid(pid_t pid);
   std::optional<Window> WaitForWindowNamed(const std::string& wm_name, Millis timeout);
 
-  bool Exists(Window w);
   bool Viewable(Window w);
   bool WaitGone(Window w, Millis timeout);  // destroyed or unmapped
 
@@ -85,7 +84,7 @@ class XClient {
   void Press(unsigned button);
   void Release(unsigned button);
   void Key(unsigned long keysym);
-  Point PointerPosition();
+  void ReleaseHeldButtons();  // so a test that stopped halfway leaves no button down
 
   CursorShot Cursor();
   Window FocusedWindow();

@@ -59,14 +59,14 @@ std::unique_ptr<XServer> XServer::Start(const std::filesystem::path& log_dir, st
     *why = "cannot create a pipe for Xvfb";
     return nullptr;
   }
-  SpawnSpec spec;
-  spec.argv = {"Xvfb", "-displayfd", "3", "-screen", "0",
+  SpawnRequest request;
+  request.argv = {"Xvfb", "-displayfd", "3", "-screen", "0",
                std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
                "-nolisten", "tcp", "-noreset"};
-  spec.env = EnvironmentWith({});
-  spec.stderr_file = log_dir / "Xvfb.log";
-  spec.fd3 = fds[1];
-  server->server_ = ChildProcess(spec);
+  request.env = EnvironmentWith({});
+  request.stderr_file = log_dir / "Xvfb.log";
+  request.fd3 = fds[1];
+  server->server_ = ChildProcess(request);
   ::close(fds[1]);
   std::string number = server->server_.started() ? ReadDisplayNumber(fds[0], kServerStart) : "";
   ::close(fds[0]);
@@ -99,11 +99,11 @@ bool XServer::StartWindowManager(std::string* why) {
   // mapped earlier can be lost while it is still starting.
   std::filesystem::path ready_file = log_dir_ / "openbox.ready";
   std::filesystem::remove(ready_file);
-  SpawnSpec spec;
-  spec.argv = {"openbox", "--sm-disable", "--startup", "touch '" + ready_file.string() + "'"};
-  spec.env = EnvironmentWith({"DISPLAY=" + display_});
-  spec.stderr_file = log_dir_ / "openbox.log";
-  wm_ = ChildProcess(spec);
+  SpawnRequest request;
+  request.argv = {"openbox", "--sm-disable", "--startup", "touch '" + ready_file.string() + "'"};
+  request.env = EnvironmentWith({"DISPLAY=" + display_});
+  request.stderr_file = log_dir_ / "openbox.log";
+  wm_ = ChildProcess(request);
   Display* dpy = XOpenDisplay(display_.c_str());
   if (dpy == nullptr) {
     *why = "cannot connect to " + display_;

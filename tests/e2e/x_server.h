@@ -27,7 +27,6 @@ class XServer {
   // with the reason in *why, if it does not within the deadline.
   bool StartWindowManager(std::string* why);
   void StopWindowManager();
-  bool has_window_manager() const { return wm_.started() && wm_.status() == std::nullopt; }
 
  private:
   XServer() = default;
