@@ -40,37 +40,40 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// The spellings of `name` present in `dir`: the exact one first, then the
-// others equal ignoring case, in byte order.
-std::vector<std::string> Spellings(const std::string& dir, std::string_view name) {
+std::string Join(const std::string& dir, std::string_view name) {
+  return dir.empty() ? std::string(name) : dir + "/" + std::string(name);
+}
+
+// The other spellings of `name` present in `dir`, equal to it ignoring case,
+// in byte order.
+std::vector<std::string> CaseVariants(const std::string& dir, std::string_view name) {
   std::vector<std::string> found;
-  std::string exact = dir.empty() ? std::string(name) : dir + "/" + std::string(name);
-  bool exact_exists = Exists(exact);
   DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
-  if (d != nullptr) {
-    while (const dirent* entry = ::readdir(d)) {
-      std::string_view entry_name = entry->d_name;
-      if (entry_name != name && EqualsIgnoringAsciiCase(entry_name, name))
-        found.emplace_back(entry_name);
-    }
-    ::closedir(d);
+  if (d == nullptr) return found;
+  while (const dirent* entry = ::readdir(d)) {
+    std::string_view entry_name = entry->d_name;
+    if (entry_name != name && EqualsIgnoringAsciiCase(entry_name, name)) found.emplace_back(entry_name);
   }
+  ::closedir(d);
   std::sort(found.begin(), found.end());
-  if (exact_exists) found.insert(found.begin(), std::string(name));
   return found;
 }
 
 bool Search(const std::string& dir, std::span<const std::string_view> rest, int& budget,
             std::string& result) {
-  for (const std::string& spelling : Spellings(dir, rest.front())) {
+  auto descend = [&](const std::string& path) {
     if (--budget < 0) return false;
-    std::string path = dir.empty() ? spelling : dir + "/" + spelling;
     if (rest.size() == 1) {
       result = path;
       return true;
     }
-    if (Search(path, rest.subspan(1), budget, result)) return true;
-  }
+    return Search(path, rest.subspan(1), budget, result);
+  };
+  // The exact spelling first: a folder is listed only when it fails.
+  std::string exact = Join(dir, rest.front());
+  if (Exists(exact) && descend(exact)) return true;
+  for (const std::string& variant : CaseVariants(dir, rest.front()))
+    if (descend(Join(dir, variant))) return true;
   return false;
 }
 
@@ -82,8 +85,11 @@ std::optional<std::string> ResolveDiscPath(std::string_view literal) {
   if (parts.empty() || literal.front() == '\\' || literal.front() == '/' ||
       std::find(parts.begin(), parts.end(), "..") != parts.end())
     return std::nullopt;
-  int budget = kMaxCandidates;
+  // A disc spelled exactly as the program writes it costs one look-up.
   std::string result;
+  for (std::string_view part : parts) result = Join(result, part);
+  if (Exists(result)) return result;
+  int budget = kMaxCandidates;
   if (!Search("", parts, budget, result)) return std::nullopt;
   return result;
 }
