@@ -174,6 +174,7 @@ class X11Runtime final : public Runtime {
   EventTable events_;
   std::shared_ptr<Form> form_;
   Window window_ = None;
+  Atom wm_delete_window_ = None;
   Visual* visual_ = nullptr;
   int depth_ = 0;
   GC gc_ = nullptr;
@@ -253,14 +254,21 @@ void X11Runtime::SetWindowProperties() {
   XFree(hints);
   XFree(klass);
 
-  Atom utf8 = XInternAtom(dpy_, "UTF8_STRING", False);
-  XChangeProperty(dpy_, window_, XInternAtom(dpy_, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+  // One round trip for every atom instead of one each.
+  enum { kUtf8String, kNetWmName, kNetWmPid, kWmProtocols, kWmDeleteWindow, kNetWmIcon, kAtomCount };
+  char* names[kAtomCount] = {const_cast<char*>("UTF8_STRING"), const_cast<char*>("_NET_WM_NAME"),
+                             const_cast<char*>("_NET_WM_PID"), const_cast<char*>("WM_PROTOCOLS"),
+                             const_cast<char*>("WM_DELETE_WINDOW"), const_cast<char*>("_NET_WM_ICON")};
+  Atom atoms[kAtomCount];
+  XInternAtoms(dpy_, names, kAtomCount, False, atoms);
+  wm_delete_window_ = atoms[kWmDeleteWindow];
+  XChangeProperty(dpy_, window_, atoms[kNetWmName], atoms[kUtf8String], 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(caption.data()), static_cast<int>(caption.size()));
   long pid = static_cast<long>(::getpid());
-  XChangeProperty(dpy_, window_, XInternAtom(dpy_, "_NET_WM_PID", False), XA_CARDINAL, 32,
+  XChangeProperty(dpy_, window_, atoms[kNetWmPid], XA_CARDINAL, 32,
                   PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
-  Atom delete_window = XInternAtom(dpy_, "WM_DELETE_WINDOW", False);
-  XSetWMProtocols(dpy_, window_, &delete_window, 1);
+  XChangeProperty(dpy_, window_, atoms[kWmProtocols], XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(&wm_delete_window_), 1);
 
   if (layout.icon != nullptr) {
     auto icon = DecodePicture(layout.icon());
@@ -268,7 +276,7 @@ void X11Runtime::SetWindowProperties() {
       // _NET_WM_ICON is width, height, then ARGB pixels, each in a C long.
       std::vector<long> data{img->width, img->height};
       data.insert(data.end(), img->pixels.begin(), img->pixels.end());
-      XChangeProperty(dpy_, window_, XInternAtom(dpy_, "_NET_WM_ICON", False), XA_CARDINAL, 32,
+      XChangeProperty(dpy_, window_, atoms[kNetWmIcon], XA_CARDINAL, 32,
                       PropModeReplace, reinterpret_cast<unsigned char*>(data.data()),
                       static_cast<int>(data.size()));
     }
@@ -422,7 +430,7 @@ void X11Runtime::Handle(XEvent& event) {
     case MotionNotify: OnMotion(event.xmotion); break;
     case ClientMessage:
       if (event.xclient.window == window_ && event.xclient.format == 32 &&
-          static_cast<Atom>(event.xclient.data.l[0]) == XInternAtom(dpy_, "WM_DELETE_WINDOW", True))
+          static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_)
         Unload();  // closing through the frame runs no procedure
       break;
     case DestroyNotify:
