@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <limits>
+#include <string>
 #include <thread>
 #include <variant>
 
@@ -154,7 +156,8 @@ Ended Watcher::Reap(pid_t pid, std::chrono::milliseconds grace) {
       pid_t got = ::wait4(pid, &ended.status, WNOHANG, &usage);
       if (got == pid) {
         ended.exited = signal == 0;
-        ended.max_rss_kib = usage.ru_maxrss;
+        ended.cpu_seconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
         return ended;
       }
       if (got < 0 && errno != EINTR) return ended;
@@ -162,6 +165,20 @@ Ended Watcher::Reap(pid_t pid, std::chrono::milliseconds grace) {
     }
   }
   return ended;
+}
+
+long PeakResidentKib(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string key;
+  long kib = -1;
+  while (status >> key) {
+    if (key == "VmHWM:") {
+      status >> kib;
+      return status ? kib : -1;
+    }
+    status.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+  }
+  return -1;
 }
 
 bool PicturePixel(const std::string& path, int x, int y, std::uint32_t& rgb, std::string& why) {

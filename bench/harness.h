@@ -27,8 +27,14 @@ Child Spawn(const std::vector<std::string>& argv, const std::string& cwd, bool c
 struct Ended {
   bool exited = false;     // ended by itself after the close request
   int status = 0;          // wait status
-  long max_rss_kib = 0;    // peak resident memory
+  double cpu_seconds = 0;  // user and system time the program used
 };
+
+// The running program's peak resident memory so far (VmHWM), in KiB; -1 when
+// unknown. Not wait4's ru_maxrss: the kernel carries the pre-exec memory's
+// peak across exec, so a child's ru_maxrss is never below the harness's own
+// resident size at the spawn, which swamps a small program's figure.
+long PeakResidentKib(pid_t pid);
 
 // One connection that sees every top-level window of the screen come and go.
 class Watcher {

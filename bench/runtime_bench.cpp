@@ -125,6 +125,7 @@ void MeasureCalls(platform::Runtime& rt) {
 // Each wait alternates with as many bare XPending calls: its floor, under the same load.
 void MeasureWaits(platform::Runtime& rt) {
   for (auto [n, repeats] : {std::pair{kShortWait, g_plan.short_waits}, std::pair{kLongWait, g_plan.long_waits}}) {
+    if (repeats == 0) continue;
     std::vector<double> floor_s, wait_s;
     for (int r = 0; r < repeats; ++r) {
       floor_s.push_back(TimeSeconds([&] {

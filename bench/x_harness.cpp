@@ -2,12 +2,13 @@
 //
 //   x_harness startup ROUNDS BITMAP DISC FLOOR_PROGRAM [FEH]
 //     process start to the window's first picture on screen, and peak resident
-//     memory, of the launcher at the disc's root, the bare Xlib floor showing
+//     memory by then, of the launcher at the disc's root, the bare Xlib floor showing
 //     BITMAP and (when given) feh showing BITMAP, interleaved round by round.
-//   x_harness motion ID over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]
+//   x_harness motion ID WHO over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]
 //     EVENTS pointer motions injected with XTest over one button or across the
 //     buttons and the background, then a close request; the time until the
-//     window is gone. A program that prints "calls|N|..." also gives procedure calls.
+//     window is gone, and the program's processor time per event. A program
+//     that prints "calls|N|..." also gives procedure calls.
 //
 // Prints "figure|..." lines (bench/figures.h) and notes on failures to stderr.
 
@@ -16,11 +17,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -38,9 +37,26 @@ using std::chrono::milliseconds;
 // the background's own colour in every program and is drawn last by any that
 // draw top-down.
 constexpr int kSpotX = 630, kSpotY = 470;
-constexpr std::uint32_t kRootColour = 0x204080;  // absent from the background at the spot
+constexpr std::uint32_t kRootColour = 0x204080;
+// What a window shows before its program draws: the root's colour, or black.
+constexpr std::uint32_t kUndrawn[] = {kRootColour, 0x000000};
 constexpr milliseconds kStartDeadline{10000};
 constexpr milliseconds kCloseGrace{3000};
+
+// The bitmap's colour at the spot; false when it cannot tell a drawn window from an undrawn one.
+bool SpotColour(const std::string& bitmap, std::uint32_t& rgb) {
+  std::string why;
+  if (!bench::PicturePixel(bitmap, kSpotX, kSpotY, rgb, why)) {
+    std::fprintf(stderr, "x_harness: %s\n", why.c_str());
+    return false;
+  }
+  for (std::uint32_t undrawn : kUndrawn)
+    if (rgb == undrawn) {
+      std::fprintf(stderr, "x_harness: %s has an undrawn window's colour at the spot watched\n", bitmap.c_str());
+      return false;
+    }
+  return true;
+}
 
 double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -57,6 +73,7 @@ struct Contender {
 struct Frame {
   Window window = None;
   double millis = 0;
+  long peak_kib = -1;  // resident peak once the picture is on screen
 };
 
 // Starts the program and waits for its first picture; None window on failure.
@@ -69,7 +86,8 @@ Frame StartAndWatch(bench::Watcher& watcher, const std::vector<std::string>& arg
   const auto deadline = start + kStartDeadline;
   Window window = watcher.WaitForMap(child.pid, deadline);
   if (window == None || !watcher.WaitForPixel(window, kSpotX, kSpotY, spot_rgb, deadline)) return {window, 0};
-  return {window, Millis(Clock::now() - start)};
+  const double millis = Millis(Clock::now() - start);
+  return {window, millis, bench::PeakResidentKib(child.pid)};
 }
 
 bool RunOnce(bench::Watcher& watcher, Contender& c, std::uint32_t spot_rgb, bool record) {
@@ -81,13 +99,16 @@ bool RunOnce(bench::Watcher& watcher, Contender& c, std::uint32_t spot_rgb, bool
   }
   if (frame.window != None) watcher.SendDelete(frame.window);
   const bench::Ended ended = watcher.Reap(child.pid, kCloseGrace);
-  const bool ok = frame.millis > 0;
-  if (!ok) std::fprintf(stderr, "note: %s showed no picture within %lld ms\n", c.id.c_str(),
-                        static_cast<long long>(kStartDeadline.count()));
-  else if (!ended.exited) std::fprintf(stderr, "note: %s did not close through its frame\n", c.id.c_str());
+  const bool ok = frame.millis > 0 && frame.peak_kib > 0;
+  if (frame.millis <= 0)
+    std::fprintf(stderr, "note: %s showed no picture within %lld ms\n", c.id.c_str(),
+                 static_cast<long long>(kStartDeadline.count()));
+  else if (frame.peak_kib <= 0)
+    std::fprintf(stderr, "note: the memory of %s could not be read\n", c.id.c_str());
+  if (!ended.exited) std::fprintf(stderr, "note: %s did not close through its frame\n", c.id.c_str());
   if (ok && record) {
     c.millis.push_back(frame.millis);
-    c.mebibytes.push_back(static_cast<double>(ended.max_rss_kib) / 1024.0);
+    c.mebibytes.push_back(static_cast<double>(frame.peak_kib) / 1024.0);
   }
   return ok;
 }
@@ -100,11 +121,7 @@ int Startup(int argc, char** argv) {
   const std::string bitmap = AbsolutePath(argv[3]), disc = AbsolutePath(argv[4]);
   if (rounds <= 0) return -1;
   std::uint32_t spot_rgb = 0;
-  std::string why;
-  if (!bench::PicturePixel(bitmap, kSpotX, kSpotY, spot_rgb, why)) {
-    std::fprintf(stderr, "x_harness: %s\n", why.c_str());
-    return 1;
-  }
+  if (!SpotColour(bitmap, spot_rgb)) return 1;
   std::vector<Contender> contenders = {
       {"floor", "bare Xlib window (floor)", {AbsolutePath(argv[5]), bitmap}, ".", {}, {}, 0},
       {"autorun", "autorun on the sample disc", {disc + "/autorun"}, disc, {}, {}, 0},
@@ -215,32 +232,35 @@ bool InjectAndClose(bench::Watcher& watcher, Window window, const std::vector<Po
 }
 
 int Motion(int argc, char** argv) {
-  if (argc < 9) return -1;
-  const std::string id = argv[2], pattern = argv[3];
-  const long events = std::atol(argv[4]);
-  const int rounds = std::atoi(argv[5]);
-  const std::string bitmap = AbsolutePath(argv[6]), cwd = AbsolutePath(argv[7]);
-  std::vector<std::string> program(argv + 8, argv + argc);
+  if (argc < 10) return -1;
+  const std::string id = argv[2], who = argv[3], pattern = argv[4];
+  const long events = std::atol(argv[5]);
+  const int rounds = std::atoi(argv[6]);
+  const std::string bitmap = AbsolutePath(argv[7]), cwd = AbsolutePath(argv[8]);
+  std::vector<std::string> program(argv + 9, argv + argc);
   program[0] = AbsolutePath(program[0]);
   if ((pattern != "over" && pattern != "across") || events <= 0 || rounds <= 0) return -1;
   const std::vector<Point> path = MotionPath(pattern);
-  std::uint32_t spot_rgb = 0;
-  std::string why;
-  if (!PathAvoidsHelpPanel(path) || !bench::PicturePixel(bitmap, kSpotX, kSpotY, spot_rgb, why)) {
-    std::fprintf(stderr, "x_harness: %s\n", why.empty() ? "motion path crosses the help panel" : why.c_str());
+  if (!PathAvoidsHelpPanel(path)) {
+    std::fputs("x_harness: the motion path crosses the help panel\n", stderr);
     return 1;
   }
+  std::uint32_t spot_rgb = 0;
+  if (!SpotColour(bitmap, spot_rgb)) return 1;
   bench::Watcher watcher;
   if (!watcher.Open()) {
     std::fputs("x_harness: cannot open the display\n", stderr);
     return 1;
   }
   watcher.PaintRoot(kRootColour);
-  std::vector<double> event_rates, call_rates;
+  std::vector<double> event_rates, call_rates, cpu_per_event;
   for (int round = 0; round < rounds; ++round) {
     watcher.Drain();
     bench::Child child = bench::Spawn(program, cwd, true);
-    if (child.pid <= 0) break;
+    if (child.pid <= 0) {
+      std::fprintf(stderr, "note: %s could not be started\n", program[0].c_str());
+      return 1;
+    }
     const auto deadline = Clock::now() + kStartDeadline;
     const Window window = watcher.WaitForMap(child.pid, deadline);
     MotionRun run;
@@ -253,12 +273,15 @@ int Motion(int argc, char** argv) {
       return 1;
     }
     event_rates.push_back(static_cast<double>(events) / run.seconds);
+    cpu_per_event.push_back(ended.cpu_seconds * 1e6 / static_cast<double>(events));
     if (run.calls >= 0) call_rates.push_back(static_cast<double>(run.calls) / run.seconds);
   }
-  const std::string where = pattern == "over" ? "over one button" : "across the buttons";
-  bench::PrintFigure(id + ".events", "motion events injected " + where, bench::Summarise(event_rates), "events/s");
+  const std::string where = who + (pattern == "over" ? ", over one button: " : ", across the buttons: ");
+  bench::PrintFigure(id + ".events", where + "events handled", bench::Summarise(event_rates), "events/s");
   if (!call_rates.empty())
-    bench::PrintFigure(id + ".calls", "MouseMove procedures run " + where, bench::Summarise(call_rates), "calls/s");
+    bench::PrintFigure(id + ".calls", where + "MouseMove procedures run", bench::Summarise(call_rates), "calls/s");
+  // The server's injection paces the rates above; this is what the program itself spent.
+  bench::PrintFigure(id + ".cpu", where + "processor time per event", bench::Summarise(cpu_per_event), "us");
   return 0;
 }
 
@@ -271,7 +294,7 @@ int main(int argc, char** argv) {
   if (mode == "motion") status = Motion(argc, argv);
   if (status < 0) {
     std::fputs("usage: x_harness startup ROUNDS BITMAP DISC FLOOR_PROGRAM [FEH]\n"
-               "       x_harness motion ID over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]\n",
+               "       x_harness motion ID WHO over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]\n",
                stderr);
     return 2;
   }
