@@ -41,6 +41,17 @@ struct StreamView {
   std::uint32_t unit_shift = 0;
   std::uint64_t size = 0;
 
+  // Where [pos, pos + n) lies in one piece of the storage, its first byte;
+  // otherwise nullptr. The caller keeps the range within `size`.
+  const std::uint8_t* Contiguous(std::uint64_t pos, std::size_t n) const {
+    if (n == 0) return nullptr;
+    const std::size_t unit = std::size_t{1} << unit_shift;
+    const std::size_t first = pos >> unit_shift, last = (pos + n - 1) >> unit_shift;
+    for (std::size_t u = first; u < last; ++u)
+      if (unit_offsets[u + 1] != unit_offsets[u] + unit) return nullptr;
+    return storage.data() + unit_offsets[first] + (pos & (unit - 1));
+  }
+
   // Copies [pos, pos + n) of the stream; the caller keeps it within `size`.
   void Copy(std::uint64_t pos, std::size_t n, std::uint8_t* dst) const {
     const std::size_t unit = std::size_t{1} << unit_shift;
@@ -322,8 +333,9 @@ Status CompoundFile::OpenStream(const Entry& e, StreamView* out) {
 }
 
 // The native data: a 32-bit length, then that many bytes starting with the
-// bitmap file, whose own size field says where it ends.
-std::variant<std::vector<std::uint8_t>, ObjectError> ReadBitmap(const StreamView& stream) {
+// bitmap file, whose own size field says where it ends. The bitmap is viewed
+// in place where its sectors follow each other, and copied to `scratch` otherwise.
+std::variant<Bytes, ObjectError> ReadBitmap(const StreamView& stream, std::vector<std::uint8_t>& scratch) {
   if (stream.size < 4 + kBmpFileHeaderSize) return ObjectError::BadNativeData;
   std::array<std::uint8_t, 4 + kBmpFileHeaderSize> head;
   stream.Copy(0, head.size(), head.data());
@@ -332,9 +344,10 @@ std::variant<std::vector<std::uint8_t>, ObjectError> ReadBitmap(const StreamView
   if (head[4] != 'B' || head[5] != 'M') return ObjectError::BadNativeData;
   const std::uint32_t bmp_size = U32(head, 6);
   if (bmp_size < kBmpFileHeaderSize || bmp_size > native) return ObjectError::BadNativeData;
-  std::vector<std::uint8_t> bmp(bmp_size);
-  stream.Copy(4, bmp.size(), bmp.data());
-  return bmp;
+  if (const std::uint8_t* in_place = stream.Contiguous(4, bmp_size)) return Bytes(in_place, bmp_size);
+  scratch.resize(bmp_size);
+  stream.Copy(4, scratch.size(), scratch.data());
+  return Bytes(scratch);
 }
 
 }  // namespace
@@ -352,7 +365,8 @@ std::string_view Describe(ObjectError error) {
   return "unknown picture object error";
 }
 
-std::variant<std::vector<std::uint8_t>, ObjectError> ExtractObjectBitmap(std::span<const std::uint8_t> object) {
+std::variant<std::span<const std::uint8_t>, ObjectError> ExtractObjectBitmap(
+    std::span<const std::uint8_t> object, std::vector<std::uint8_t>& scratch) {
   if (object.size() < kRecordSize) return ObjectError::Truncated;
   if (U16(object, 0) != kRecordSize) return ObjectError::BadRecord;
   const std::uint32_t storage_size = U32(object, 2);
@@ -363,7 +377,15 @@ std::variant<std::vector<std::uint8_t>, ObjectError> ExtractObjectBitmap(std::sp
   if (Status s = file.FindStream(kNativeName, &native)) return *s;
   StreamView stream;
   if (Status s = file.OpenStream(native, &stream)) return *s;
-  return ReadBitmap(stream);
+  return ReadBitmap(stream, scratch);
+}
+
+std::variant<std::vector<std::uint8_t>, ObjectError> ExtractObjectBitmap(std::span<const std::uint8_t> object) {
+  std::vector<std::uint8_t> scratch;
+  auto bitmap = ExtractObjectBitmap(object, scratch);
+  if (auto* error = std::get_if<ObjectError>(&bitmap)) return *error;
+  const auto bytes = std::get<std::span<const std::uint8_t>>(bitmap);
+  return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
 }  // namespace platform

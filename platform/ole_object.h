@@ -24,8 +24,13 @@ enum class ObjectError {
 };
 std::string_view Describe(ObjectError error);
 
-// The bitmap file held in the object's native data (a copy: a stream need not
-// be contiguous in the file).
+// The bitmap file held in the object's native data: a view into `object`
+// where the stream lies in one piece (as the generator writes it), otherwise
+// a view of `scratch`, which then holds a copy.
+std::variant<std::span<const std::uint8_t>, ObjectError> ExtractObjectBitmap(
+    std::span<const std::uint8_t> object, std::vector<std::uint8_t>& scratch);
+
+// The same, always as a copy.
 std::variant<std::vector<std::uint8_t>, ObjectError> ExtractObjectBitmap(
     std::span<const std::uint8_t> object);
 

@@ -293,10 +293,11 @@ void X11Runtime::CreateControls() {
     s.area = {PixelsFromTwips(c.left), PixelsFromTwips(c.top), PixelsFromTwips(c.width),
               PixelsFromTwips(c.height)};
     if (c.kind == ControlKind::OleContainer) {
-      auto bitmap = ExtractObjectBitmap(c.picture());
+      std::vector<std::uint8_t> scratch;
+      auto bitmap = ExtractObjectBitmap(c.picture(), scratch);
       if (std::holds_alternative<ObjectError>(bitmap))
         throw RuntimeError("Load", std::string(c.name), "damaged picture object");
-      auto decoded = DecodePicture(std::get<std::vector<std::uint8_t>>(bitmap));
+      auto decoded = DecodePicture(std::get<std::span<const std::uint8_t>>(bitmap));
       if (auto* error = std::get_if<PictureError>(&decoded))
         throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
       s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));

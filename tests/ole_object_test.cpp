@@ -344,6 +344,15 @@ TEST(PictureObject, RoundTripsThroughTheReader) {
     const auto result = ExtractObjectBitmap(object);
     ASSERT_EQ(ErrorOf(result), std::nullopt) << Show(ErrorOf(result));
     EXPECT_EQ(std::get<Bytes>(result), bmp);
+    // The writer lays each stream out in one piece, so the launcher reads the
+    // bitmap in place, without a copy.
+    Bytes scratch;
+    const auto view = ExtractObjectBitmap(object, scratch);
+    ASSERT_TRUE(std::holds_alternative<std::span<const std::uint8_t>>(view));
+    const auto bytes = std::get<std::span<const std::uint8_t>>(view);
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), bmp.begin(), bmp.end()));
+    EXPECT_TRUE(scratch.empty());
+    EXPECT_TRUE(bytes.data() >= object.data() && bytes.data() + bytes.size() <= object.data() + object.size());
   }
 }
 
@@ -634,6 +643,32 @@ TEST(ObjectReader, DescribesEveryErrorDistinctly) {
   for (ObjectError e : all) texts.push_back(platform::Describe(e));
   std::sort(texts.begin(), texts.end());
   EXPECT_EQ(std::adjacent_find(texts.begin(), texts.end()), texts.end());
+}
+
+}  // namespace
+
+namespace {
+
+// A stream whose sectors are not in order is still read whole, by copy.
+TEST(PictureObject, StreamInPiecesIsCopiedInOrder) {
+  const Bytes bmp = MakeBmp24(641, 480);
+  Bytes object = BuildPictureObject(bmp, kTime, StorageVersion::V3);
+  const Layout l(object);
+  const std::vector<std::uint32_t> chain = l.Chain(U32(object, NativeEntry(l) + 116));
+  ASSERT_GT(chain.size(), 4u);
+  // Swap the second and third sectors' contents and relink: first -> third -> second -> fourth.
+  const std::uint32_t a = chain[1], b = chain[2];
+  std::swap_ranges(object.begin() + l.SectorAt(a), object.begin() + l.SectorAt(a) + 512,
+                   object.begin() + l.SectorAt(b));
+  Put32(object, l.FatAt(chain[0]), b);
+  Put32(object, l.FatAt(b), a);
+  Put32(object, l.FatAt(a), chain[3]);
+  Bytes scratch;
+  const auto view = platform::ExtractObjectBitmap(object, scratch);
+  ASSERT_TRUE(std::holds_alternative<std::span<const std::uint8_t>>(view));
+  const auto bytes = std::get<std::span<const std::uint8_t>>(view);
+  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), bmp.begin(), bmp.end()));
+  EXPECT_EQ(bytes.data(), scratch.data());
 }
 
 }  // namespace
