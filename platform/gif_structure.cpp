@@ -37,8 +37,11 @@ bool SkipSubBlocks(Bytes b, std::size_t& at) {
 std::optional<PictureError> ReadExtension(Bytes b, std::size_t& at, int& transparent) {
   if (at >= b.size()) return PictureError::Truncated;
   const std::uint8_t label = b[at++];
-  if (label == kControlLabel && at < b.size() && b[at] >= 4 && Fits(b.size(), at, 5))
+  if (label == kControlLabel) {
+    if (!Fits(b.size(), at, 5)) return PictureError::Truncated;
+    if (b[at] != 4) return PictureError::BadField;  // flags, delay, index: exactly four bytes
     transparent = (b[at + 1] & 1) ? b[at + 4] : -1;
+  }
   if (!SkipSubBlocks(b, at)) return PictureError::Truncated;
   return std::nullopt;
 }

@@ -20,9 +20,9 @@ struct GifStructure {
 };
 
 // NotAPicture: no signature, or no image before the trailer. Truncated: a block
-// runs past the end, or no trailer. BadField: an unknown block, an image outside
-// the screen, no colour table, a code size outside 2..8. TooLarge: a side over
-// kMaxPictureSide.
+// runs past the end, or no trailer. BadField: an unknown block, a control
+// extension not of 4 bytes, an image outside the screen, no colour table, a
+// code size outside 2..8. TooLarge: a side over kMaxPictureSide.
 std::variant<GifStructure, PictureError> ReadGifStructure(std::span<const std::uint8_t> bytes);
 
 }  // namespace platform

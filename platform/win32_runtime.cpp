@@ -32,6 +32,11 @@ constexpr wchar_t kWindowClass[] = L"AutorunWindow";
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr std::uint32_t kWindowColour = 0xFFC0C0C0;  // only seen where no background is
 constexpr DWORD kResourceVersion = 0x00030000;       // icon and cursor resource format
+// How many procedures may run nested inside each other's waits. A person
+// cannot click that fast; a flood of synthetic clicks would otherwise nest
+// until the stack runs out. Mouse input beyond it stays in the system's queue,
+// in order, until a level is free.
+constexpr int kMaxNesting = 256;
 
 struct Rect {
   int x = 0, y = 0, w = 0, h = 0;
@@ -88,13 +93,16 @@ HICON IconFromFileBytes(std::span<const std::uint8_t> bytes, int width, int heig
   const IconEntry& entry = directory->entries[PreferredIconEntry(*directory)];
   if (std::holds_alternative<PictureError>(DecodeIconEntry(bytes, entry))) return nullptr;
   const bool is_icon = directory->kind == IconKind::Icon;
-  // A cursor resource starts with its hot spot; an icon file carries no hot spot, so the centre.
-  std::vector<std::uint8_t> resource;
+  // A cursor resource starts with its hot spot; an icon shown as a pointer has it in the centre.
+  const std::size_t hotspot_bytes = is_icon ? 0 : 4;
+  std::vector<std::uint8_t> resource(hotspot_bytes + entry.size);
   if (!is_icon) {
-    const std::uint16_t hotspot[2] = {entry.planes_or_hotspot_x, entry.bits_or_hotspot_y};
-    resource.assign(reinterpret_cast<const std::uint8_t*>(hotspot), reinterpret_cast<const std::uint8_t*>(hotspot) + 4);
+    resource[0] = static_cast<std::uint8_t>(entry.planes_or_hotspot_x & 0xFF);
+    resource[1] = static_cast<std::uint8_t>(entry.planes_or_hotspot_x >> 8);
+    resource[2] = static_cast<std::uint8_t>(entry.bits_or_hotspot_y & 0xFF);
+    resource[3] = static_cast<std::uint8_t>(entry.bits_or_hotspot_y >> 8);
   }
-  resource.insert(resource.end(), bytes.begin() + entry.offset, bytes.begin() + entry.offset + entry.size);
+  std::copy_n(bytes.begin() + entry.offset, entry.size, resource.begin() + static_cast<std::ptrdiff_t>(hotspot_bytes));
   return CreateIconFromResourceEx(resource.data(), static_cast<DWORD>(resource.size()), is_icon, kResourceVersion,
                                   width > 0 ? width : entry.width, height > 0 ? height : entry.height,
                                   LR_DEFAULTCOLOR);
@@ -144,6 +152,7 @@ class Win32Runtime final : public Runtime {
   void CreateCanvas();
   void SetIcons();
   void RethrowPending();
+  bool TakePendingMessage(MSG& message);
   void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM position);
   void OnButtonUp(std::int16_t button, WPARAM keys, LPARAM position);
   void OnMouseMove(WPARAM keys, LPARAM position);
@@ -164,6 +173,7 @@ class Win32Runtime final : public Runtime {
   std::array<ControlState, kControlCount> controls_{};
   bool unloaded_ = false;
   bool class_registered_ = false;
+  int running_ = 0;  // procedures running, nested in each other's waits
   // A procedure's error or End, caught before it reaches the system's frames
   // and thrown again once control is back in ours.
   std::exception_ptr pending_;
@@ -287,6 +297,9 @@ HCURSOR Win32Runtime::EmbeddedCursor(std::span<const std::uint8_t> bytes) {
 }
 
 void Win32Runtime::Show() {
+  // A window appearing under a resting pointer is not a movement of it.
+  POINT resting{};
+  if (GetCursorPos(&resting) && ScreenToClient(hwnd_, &resting)) last_move_ = resting;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
   RethrowPending();
@@ -301,9 +314,15 @@ void Win32Runtime::Loop() {
   }
 }
 
+bool Win32Runtime::TakePendingMessage(MSG& message) {
+  if (running_ < kMaxNesting) return PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
+  return PeekMessageW(&message, nullptr, 0, WM_MOUSEFIRST - 1, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_MOUSELAST + 1, 0xFFFFFFFFu, PM_REMOVE);
+}
+
 void Win32Runtime::DoEvents() {
   MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+  while (TakePendingMessage(message)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
       break;
@@ -427,6 +446,11 @@ void Win32Runtime::Dispatch(ControlState* target, MouseEvent kind, POINT p, std:
                        TwipsFromPixels(p.y - target->area.y)};
   std::shared_ptr<Form> hold = form_;  // outlives an Unload issued while it runs
   if (!hold) return;
+  struct Running {
+    int& count;
+    explicit Running(int& c) : count(++c) {}
+    ~Running() { --count; }
+  } running(running_);
   procedure(*hold, args);
 }
 

@@ -29,6 +29,8 @@ struct Case {
   fs::path file;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.reader << "/" << c.file.filename().string(); }
+
 std::vector<Case> AllCases() {
   std::vector<Case> cases;
   for (const char* reader : kReaders) {
@@ -80,6 +82,55 @@ TEST(Regressions, EveryFileSitsInAReadersFolder) {
     SCOPED_TRACE(entry.path().string());
     EXPECT_TRUE(entry.is_directory());
     EXPECT_NE(std::find(std::begin(kReaders), std::end(kReaders), entry.path().filename()), std::end(kReaders));
+  }
+}
+
+// The check every regression file and every fuzz input goes through must itself
+// catch each broken promise.
+TEST(SanePicture, NamesEachBrokenPromise) {
+  struct Row {
+    const char* name;
+    platform::Image image;
+    bool sane;
+  };
+  const Row kRows[] = {
+      {"opaque and transparent pixels", {2, 1, {0xFF102030, 0x00000000}}, true},
+      {"the largest side allowed", {platform::kMaxPictureSide, 1, std::vector<std::uint32_t>(platform::kMaxPictureSide)}, true},
+      {"half-transparent pixel", {2, 1, {0xFF102030, 0x80102030}}, false},
+      {"transparent pixel with colour", {1, 1, {0x00102030}}, false},
+      {"fewer pixels than the size", {2, 2, {0, 0, 0}}, false},
+      {"zero width", {0, 1, {}}, false},
+      {"negative height", {1, -1, {}}, false},
+      {"one past the side cap", {platform::kMaxPictureSide + 1, 1, std::vector<std::uint32_t>(platform::kMaxPictureSide + 1)},
+       false},
+  };
+  for (const Row& r : kRows) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(fuzz::ImageProblem(r.image, platform::kMaxPictureSide).empty(), r.sane);
+  }
+}
+
+TEST(SaneCursor, NamesEachBrokenPromise) {
+  const platform::CursorFrame frame{{2, 2, std::vector<std::uint32_t>(4, 0xFF000000)}, 1, 1};
+  struct Row {
+    const char* name;
+    platform::CursorFile file;
+    bool sane;
+  };
+  const Row kRows[] = {
+      {"one still frame", {{frame}, {{0, 0}}}, true},
+      {"no frame", {{}, {{0, 0}}}, false},
+      {"no step", {{frame}, {}}, false},
+      {"a step past the frames", {{frame}, {{0, 1}, {1, 1}}}, false},
+      {"hotspot outside the frame", {{{frame.image, 2, 0}}, {{0, 0}}}, false},
+      {"frame over the cursor cap", {{{{platform::kMaxCursorSide + 1, 1,
+                                          std::vector<std::uint32_t>(platform::kMaxCursorSide + 1)}}},
+                                     {{0, 0}}},
+       false},
+  };
+  for (const Row& r : kRows) {
+    SCOPED_TRACE(r.name);
+    EXPECT_EQ(fuzz::CursorProblem(platform::CursorResult{r.file}).empty(), r.sane);
   }
 }
 

@@ -1,6 +1,7 @@
 #include "tests/e2e/child_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -36,6 +37,11 @@ constexpr Millis kPollStep{10};
   ::dup2(in, 0);
   ::dup2(o, 1);
   ::dup2(e, 2);
+  if (request.run_as) {
+    // Groups first: once the user is changed they can no longer be set.
+    if (::setgroups(0, nullptr) != 0 || ::setgid(request.run_as->gid) != 0 || ::setuid(request.run_as->uid) != 0)
+      ::_exit(126);
+  }
   int first_closed = 3;
   if (request.fd3 >= 0) {
     ::dup2(request.fd3, 3);

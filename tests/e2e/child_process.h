@@ -28,6 +28,12 @@ std::string Describe(const ExitStatus& status);
 std::string Describe(const std::optional<ExitStatus>& status);  // nullopt: "still running"
 void PrintTo(const ExitStatus& status, std::ostream* out);          // for GoogleTest's messages
 
+// A user to run a child as: how a root test sees what an ordinary user sees.
+struct Credentials {
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
 struct SpawnRequest {
   std::vector<std::string> argv;  // argv[0] is looked up on PATH unless it holds a slash
   std::filesystem::path cwd;      // empty: the test's own
@@ -35,6 +41,7 @@ struct SpawnRequest {
   std::filesystem::path stdout_file;  // empty: /dev/null
   std::filesystem::path stderr_file;  // empty: /dev/null
   int fd3 = -1;                       // handed to the child as descriptor 3 when >= 0
+  std::optional<Credentials> run_as;  // switched to after the output files are open, before exec
 };
 
 class ChildProcess {

@@ -27,6 +27,7 @@ Launcher::Launcher(const LaunchOptions& options) {
   request.env = EnvironmentWith({"DISPLAY=" + options.display, "PATH=" + options.path_variable});
   request.stdout_file = stdout_file_;
   request.stderr_file = stderr_file_;
+  request.run_as = options.run_as;
   process_ = ChildProcess(request);
 }
 

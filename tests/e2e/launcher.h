@@ -21,6 +21,7 @@ struct LaunchOptions {
   std::string path_variable;          // PATH
   std::vector<std::string> arguments;  // after argv[0]
   std::filesystem::path output_dir;   // where stdout and stderr are kept
+  std::optional<Credentials> run_as;  // empty: as the test's own user
 };
 
 class Launcher {

@@ -135,13 +135,14 @@ void LauncherTest::TearDown() {
 
 Launcher& LauncherTest::Spawn(const fs::path& folder, std::vector<std::string> arguments, bool with_display) {
   LaunchOptions options{folder, with_display ? display() : "", disc().PathVariable(), std::move(arguments),
-                        disc().root()};
+                        disc().root(), run_as_};
   bare_.push_back(std::make_unique<Launcher>(options));
   return *bare_.back();
 }
 
 Session* LauncherTest::Start(std::vector<std::string> arguments) {
-  LaunchOptions options{disc().disc(), display(), disc().PathVariable(), std::move(arguments), disc().root()};
+  LaunchOptions options{disc().disc(), display(), disc().PathVariable(), std::move(arguments), disc().root(),
+                        run_as_};
   auto session = std::make_unique<Session>();
   session->process = std::make_unique<Launcher>(options);
   if (!session->process->started()) {

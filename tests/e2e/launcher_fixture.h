@@ -86,6 +86,9 @@ class LauncherTest : public ::testing::Test {
   void UseDisc(Spelling spelling) { disc_ = std::make_unique<TestDisc>(spelling); }
   static const std::string& display();
 
+  // Launchers started from now on in this test run as `who` (nothing: as the test).
+  void RunLaunchersAs(std::optional<Credentials> who) { run_as_ = who; }
+
   // Starts a launcher without waiting for anything.
   Launcher& Spawn(const std::filesystem::path& folder, std::vector<std::string> arguments = {},
                   bool with_display = true);
@@ -126,6 +129,7 @@ class LauncherTest : public ::testing::Test {
   std::unique_ptr<TestDisc> disc_;
   std::vector<std::unique_ptr<Session>> sessions_;
   std::vector<std::unique_ptr<Launcher>> bare_;
+  std::optional<Credentials> run_as_;
 };
 
 // One bare X server per test suite: no window manager, so windows stay where

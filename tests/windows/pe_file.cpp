@@ -109,7 +109,8 @@ std::variant<VersionNode, std::string> ReadNode(Bytes b, std::size_t at, std::si
   const std::size_t value_bytes = node.text ? value_length * 2 : value_length;
   if (value_bytes > 0) {
     if (!Fits(node_end, p, value_bytes)) return std::string("version value outside its node: ") + node.key;
-    node.value.assign(b.begin() + static_cast<std::ptrdiff_t>(p), b.begin() + static_cast<std::ptrdiff_t>(p + value_bytes));
+    const auto from = b.begin() + static_cast<std::ptrdiff_t>(p);
+    node.value.assign(from, from + static_cast<std::ptrdiff_t>(value_bytes));
     p = Align4(p + value_bytes);
   }
   while (p + 6 <= node_end) {
@@ -149,13 +150,15 @@ std::variant<Executable, std::string> Read(Bytes file) {
   const std::uint32_t section_count = LoadU16(file, pe + 6);
   const std::uint32_t optional_size = LoadU16(file, pe + 20);
   const std::size_t optional = pe + 24;
-  if (!Fits(file.size(), optional, optional_size) || optional_size < 96) return std::string("optional header cut short");
+  if (!Fits(file.size(), optional, optional_size) || optional_size < 96)
+    return std::string("optional header cut short");
   const std::uint16_t magic = LoadU16(file, optional);
   if (magic != 0x10B && magic != 0x20B) return std::string("unknown optional header magic");
   exe.subsystem = LoadU16(file, optional + 68);
   const std::size_t directories = optional + (magic == 0x10B ? 96 : 112);
   const std::uint32_t directory_count = LoadU32(file, optional + (magic == 0x10B ? 92 : 108));
-  if (directory_count < 3 || !Fits(optional + optional_size, directories, 3 * 8)) return std::string("no data directories");
+  if (directory_count < 3 || !Fits(optional + optional_size, directories, 3 * 8))
+    return std::string("no data directories");
 
   std::vector<Section> sections;
   const std::size_t table = optional + optional_size;
