@@ -165,7 +165,16 @@ bool HasPngSignature(Bytes b) {
 
 }  // namespace
 
-PictureResult DecodeBmp(Bytes bytes) {
+namespace {
+
+// A BMP file whose headers passed every check: where its palette and pixels lie.
+struct BmpLayout {
+  DibInfo info;
+  Bytes palette;
+  Bytes pixels;
+};
+
+std::variant<BmpLayout, PictureError> ReadBmpLayout(Bytes bytes) {
   if (!HasTag(bytes, 0, "BM")) return PictureError::NotAPicture;
   if (!Fits(bytes.size(), 0, kFileHeaderBytes)) return PictureError::Truncated;
   const std::uint32_t file_bytes = LoadU32(bytes, 2);
@@ -187,8 +196,37 @@ PictureResult DecodeBmp(Bytes bytes) {
   if (announced_image != 0 && announced_image < image_bytes) return PictureError::BadField;
   if (!Fits(file.size(), pixel_offset, announced_image)) return PictureError::Truncated;
   if (!Fits(file.size(), pixel_offset, image_bytes)) return PictureError::Truncated;
-  return ReadPixels(d, file.subspan(pixel_offset, image_bytes),
-                    file.subspan(static_cast<std::size_t>(palette_at), palette_bytes));
+  return BmpLayout{d, file.subspan(static_cast<std::size_t>(palette_at), palette_bytes),
+                   file.subspan(pixel_offset, image_bytes)};
+}
+
+}  // namespace
+
+PictureResult DecodeBmp(Bytes bytes) {
+  auto layout = ReadBmpLayout(bytes);
+  if (const auto* e = std::get_if<PictureError>(&layout)) return *e;
+  const BmpLayout& l = std::get<BmpLayout>(layout);
+  return ReadPixels(l.info, l.pixels, l.palette);
+}
+
+std::optional<Bmp24View> ViewBmp24(Bytes bytes) {
+  auto layout = ReadBmpLayout(bytes);
+  const BmpLayout* l = std::get_if<BmpLayout>(&layout);
+  if (l == nullptr || l->info.bits != 24 || l->info.masks_bytes != 0) return std::nullopt;
+  Bmp24View view;
+  view.width = l->info.width;
+  view.height = l->info.height;
+  view.stride = static_cast<std::size_t>(l->info.stride);
+  view.top_down = l->info.top_down;
+  view.pixels = l->pixels;
+  return view;
+}
+
+void Bmp24View::CopyRow(int y, int x, int count, std::uint32_t* out) const {
+  const std::size_t row = static_cast<std::size_t>(top_down ? y : height - 1 - y);
+  const std::uint8_t* bgr = pixels.data() + row * stride + static_cast<std::size_t>(x) * 3;
+  for (int i = 0; i < count; ++i, bgr += 3)
+    out[i] = 0xFF000000u | std::uint32_t{bgr[2]} << 16 | std::uint32_t{bgr[1]} << 8 | bgr[0];
 }
 
 bool IsIconDirectory(Bytes bytes) {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <variant>
 #include <vector>
@@ -22,6 +23,21 @@
 namespace platform {
 
 PictureResult DecodeBmp(std::span<const std::uint8_t> bytes);
+
+// An uncompressed 24-bit BMP read where it lies, a row at a time, for a
+// picture too large to keep a decoded copy of. Checked as DecodeBmp checks.
+struct Bmp24View {
+  int width = 0;
+  int height = 0;
+  bool top_down = false;
+  std::size_t stride = 0;
+  std::span<const std::uint8_t> pixels;  // the stored rows, within the file
+
+  // Pixels [x, x + count) of row y (top-down) as opaque 0xAARRGGBB; the caller
+  // keeps the range within the picture.
+  void CopyRow(int y, int x, int count, std::uint32_t* out) const;
+};
+std::optional<Bmp24View> ViewBmp24(std::span<const std::uint8_t> bytes);
 
 enum class IconKind : std::uint16_t { Icon = 1, Cursor = 2 };
 

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/dib.h"
 #include "platform/disc_actions.h"
 #include "platform/ole_object.h"
 #include "platform/process.h"
@@ -61,6 +62,7 @@ struct ControlState {
   Window input = None;  // input-only child; the background control is the window itself
   Rect area;            // pixels; follows the size of each picture assigned
   Picture picture;
+  std::optional<Bmp24View> bitmap;  // shown in place of `picture` while that is empty
   bool enabled = true;
   Cursor pointer = None;  // None: the window's arrow shows through
 };
@@ -180,6 +182,7 @@ class X11Runtime final : public Runtime {
   GC gc_ = nullptr;
   Rect client_;
   std::array<ControlState, kControlCount> controls_{};
+  std::vector<std::uint8_t> object_copy_;  // the background, where its object held it in pieces
   bool unloaded_ = false;
   Rect dirty_;
   int running_ = 0;  // procedures running, nested in each other's waits
@@ -293,14 +296,18 @@ void X11Runtime::CreateControls() {
     s.area = {PixelsFromTwips(c.left), PixelsFromTwips(c.top), PixelsFromTwips(c.width),
               PixelsFromTwips(c.height)};
     if (c.kind == ControlKind::OleContainer) {
-      std::vector<std::uint8_t> scratch;
-      auto bitmap = ExtractObjectBitmap(c.picture(), scratch);
+      auto bitmap = ExtractObjectBitmap(c.picture(), object_copy_);
       if (std::holds_alternative<ObjectError>(bitmap))
         throw RuntimeError("Load", std::string(c.name), "damaged picture object");
-      auto decoded = DecodePicture(std::get<std::span<const std::uint8_t>>(bitmap));
-      if (auto* error = std::get_if<PictureError>(&decoded))
-        throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
-      s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));
+      auto bytes = std::get<std::span<const std::uint8_t>>(bitmap);
+      // The usual 24-bit background is drawn from where it lies, saving a decoded copy.
+      s.bitmap = ViewBmp24(bytes);
+      if (!s.bitmap) {
+        auto decoded = DecodePicture(bytes);
+        if (auto* error = std::get_if<PictureError>(&decoded))
+          throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
+        s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));
+      }
       s.input = None;
       continue;
     }
@@ -536,6 +543,12 @@ void X11Runtime::Compose(const Rect& r) {
 
 void X11Runtime::DrawPicture(const ControlState& c, const Rect& r) {
   const Image* img = c.picture.image();
+  if (img == nullptr && c.bitmap) {
+    Rect area = Rect{c.area.x, c.area.y, c.bitmap->width, c.bitmap->height}.Intersect(r);
+    for (int y = area.y; y < area.y + area.h; ++y)
+      c.bitmap->CopyRow(y - c.area.y, area.x - c.area.x, area.w, canvas_ + y * client_.w + area.x);
+    return;
+  }
   if (img == nullptr) return;
   Rect area = Rect{c.area.x, c.area.y, img->width, img->height}.Intersect(r);
   for (int y = area.y; y < area.y + area.h; ++y) {

@@ -1,3 +1,4 @@
+#include "platform/dib.h"
 #include "platform/picture.h"
 
 #include <gif_lib.h>
@@ -544,6 +545,43 @@ TEST(DecodePicture, MutatedFilesNeverYieldUnsoundPictures) {
         for (const auto& frame : file->frames) ExpectSound(frame.image, platform::kMaxCursorSide);
       }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The in-place view of a 24-bit bitmap shows exactly what the decoder shows.
+TEST(Bmp24View, RowsMatchTheDecodedPicture) {
+  for (bool top_down : {false, true}) {
+    for (int width : {5, 6, 7, 8}) {
+      SCOPED_TRACE(testing::Message() << (top_down ? "top-down" : "bottom-up") << " width " << width);
+      const platform::Image f = MakeF(width, 5);
+      const Bytes file = WriteBmp(f, {.bits = 24, .top_down = top_down});
+      const auto view = platform::ViewBmp24(file);
+      ASSERT_TRUE(view.has_value());
+      ASSERT_EQ(view->width, width);
+      ASSERT_EQ(view->height, 5);
+      std::vector<std::uint32_t> row(static_cast<std::size_t>(width));
+      for (int y = 0; y < 5; ++y) {
+        view->CopyRow(y, 0, width, row.data());
+        for (int x = 0; x < width; ++x) EXPECT_EQ(row[x], f.At(x, y) | 0xFF000000u) << x << "," << y;
+      }
+      view->CopyRow(2, 1, 2, row.data());  // a part of a row starts where asked
+      EXPECT_EQ(row[0], f.At(1, 2) | 0xFF000000u);
+    }
+  }
+}
+
+TEST(Bmp24View, RefusesWhatItCannotShowInPlace) {
+  const platform::Image f = MakeF(6, 5);
+  const Bytes good = WriteBmp(f, {.bits = 24});
+  EXPECT_FALSE(platform::ViewBmp24(WriteBmp(f, {.bits = 8})).has_value());
+  EXPECT_FALSE(platform::ViewBmp24(WriteBmp(f, {.bits = 32})).has_value());
+  for (std::size_t n = 0; n < good.size(); ++n) {
+    const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
+    EXPECT_FALSE(platform::ViewBmp24(cut).has_value()) << "length " << n;
+  }
 }
 
 }  // namespace
