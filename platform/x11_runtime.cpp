@@ -534,8 +534,13 @@ void X11Runtime::PresentDirty() {
 }
 
 void X11Runtime::Compose(const Rect& r) {
-  for (int y = r.y; y < r.y + r.h; ++y)
-    std::fill_n(canvas_ + y * client_.w + r.x, r.w, kWindowColour);
+  // The window's own colour shows only where the background picture does not reach.
+  const ControlState& background = State(Control::Ole1);
+  Rect covered = background.bitmap ? Rect{background.area.x, background.area.y, background.bitmap->width,
+                                          background.bitmap->height}
+                                   : Rect{};
+  if (covered.Intersect(r).w != r.w || covered.Intersect(r).h != r.h)
+    for (int y = r.y; y < r.y + r.h; ++y) std::fill_n(canvas_ + y * client_.w + r.x, r.w, kWindowColour);
   // Back to front: the background control is last in the layout.
   for (auto it = program_.window.controls.rbegin(); it != program_.window.controls.rend(); ++it)
     DrawPicture(State(it->id), r);
