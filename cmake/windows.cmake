@@ -68,7 +68,9 @@ endif()
 
 add_executable(autorun autorun/main.cpp ${RESOURCE_SCRIPT})
 target_link_libraries(autorun PRIVATE autorun_program win32_runtime)
-target_link_options(autorun PRIVATE ${WIN_LINK_OPTIONS})
+# Room for the deepest nesting of procedures in each other's waits, each
+# level going through the system's message dispatch.
+target_link_options(autorun PRIVATE ${WIN_LINK_OPTIONS} -Wl,--stack,8388608)
 set_target_properties(autorun PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR})
 
 # The Windows sample disc: the launcher at its root, the host's pictures, the

@@ -56,7 +56,9 @@ std::int32_t StartProgram(std::string_view literal) {
 std::intptr_t OpenDocument(std::string_view operation, std::string_view literal) {
   if (operation != "open") return kOpenNoAssociation;
   std::optional<std::string> path = ResolveDiscPath(literal);
-  if (!path) return kOpenFileNotFound;
+  // A folder or a FIFO under the guide's name is no document: a viewer
+  // handed a FIFO would hang on it.
+  if (!path || !IsRegularFile(*path)) return kOpenFileNotFound;
   std::unique_ptr<char, decltype(&std::free)> absolute(::realpath(path->c_str(), nullptr), &std::free);
   if (!absolute) return kOpenFileNotFound;
   SpawnResult started = SpawnFromPath("xdg-open", absolute.get());

@@ -126,10 +126,24 @@ TEST_F(OpenDocumentTest, HandsTheGuideToTheDesktopByAbsolutePath) {
             fs::canonical(disc.path() / "Manual/UserGuideEng.html"));
 }
 
-TEST_F(OpenDocumentTest, MissingGuideStartsNothing) {
-  TempDir disc;
-  disc.Enter();
-  EXPECT_LE(platform::OpenDocument("open", "Manual\\UserGuideEng.html"), 32);
+TEST_F(OpenDocumentTest, NoGuideToOpenStartsNothing) {
+  struct Case {
+    const char* name;
+    void (*make)(const fs::path& guide);
+  };
+  const Case cases[] = {
+      {"missing", [](const fs::path&) {}},
+      {"a folder", [](const fs::path& guide) { fs::create_directories(guide); }},
+      {"a FIFO", [](const fs::path& guide) { ASSERT_EQ(::mkfifo(guide.c_str(), 0644), 0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir disc;
+    fs::create_directories(disc.path() / "Manual");
+    c.make(disc.path() / "Manual/UserGuideEng.html");
+    disc.Enter();
+    EXPECT_LE(platform::OpenDocument("open", "Manual\\UserGuideEng.html"), 32);
+  }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(fs::exists(bin_.path() / "opened.txt"));
 }
