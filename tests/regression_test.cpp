@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz/sane_picture.h"
+#include "platform/dib.h"
 #include "platform/ole_object.h"
 
 namespace {
@@ -52,10 +53,16 @@ Bytes ReadFile(const fs::path& path) {
 std::string ProblemWith(const std::string& reader, const Bytes& bytes) {
   if (reader == "picture") return fuzz::PictureProblem(platform::DecodePicture(bytes));
   if (reader == "cursor") return fuzz::CursorProblem(platform::DecodeCursorFile(bytes));
-  const auto bitmap = platform::ExtractObjectBitmap(bytes);
-  const auto* extracted = std::get_if<Bytes>(&bitmap);
+  Bytes scratch;
+  const auto bitmap = platform::ExtractObjectBitmap(bytes, scratch);
+  const auto* extracted = std::get_if<std::span<const std::uint8_t>>(&bitmap);
   if (extracted == nullptr) return {};
   if (extracted->size() > bytes.size()) return "the bitmap outgrew the object";
+  if (auto view = platform::ViewBmp24(*extracted)) {
+    std::vector<std::uint32_t> row(static_cast<std::size_t>(view->width));
+    for (int y = 0; y < view->height; ++y) view->CopyRow(y, 0, view->width, row.data());
+    return {};
+  }
   return fuzz::PictureProblem(platform::DecodePicture(*extracted));
 }
 
