@@ -11,4 +11,12 @@ status=0
 for lib in $needed; do
   if [[ "$lib" =~ $allowed ]]; then echo "ok       $lib"; else echo "REFUSED  $lib"; status=1; fi
 done
+# Desktops of 2022 on carry the C library 2.35; a newer symbol version would
+# make the launcher refuse to start there.
+newest=$(objdump -T "$exe" | grep -o 'GLIBC_[0-9.]*' | sed 's/GLIBC_//' | sort -V | tail -1)
+if [ "$(printf '%s\n' "$newest" 2.35 | sort -V | tail -1)" = 2.35 ]; then
+  echo "ok       C library $newest or newer"
+else
+  echo "REFUSED  needs C library $newest"; status=1
+fi
 exit $status
