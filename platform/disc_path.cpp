@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <span>
 
 namespace platform {
@@ -59,15 +60,20 @@ std::vector<std::string> CaseVariants(const std::string& dir, std::string_view n
   return found;
 }
 
+// `first_choices` stays true while every folder on the way was the first
+// spelling tried at its level, the one a repeated search would take again.
 bool Search(const std::string& dir, std::span<const std::string_view> rest, int& budget,
-            std::string& result) {
+            std::string& result, bool& first_choices) {
+  bool first = true;
   auto descend = [&](const std::string& path) {
     if (--budget < 0) return false;
     if (rest.size() == 1) {
       result = path;
       return true;
     }
-    return Search(path, rest.subspan(1), budget, result);
+    if (!first) first_choices = false;
+    first = false;
+    return Search(path, rest.subspan(1), budget, result, first_choices);
   };
   // The exact spelling first: a folder is listed only when it fails.
   std::string exact = Join(dir, rest.front());
@@ -75,6 +81,50 @@ bool Search(const std::string& dir, std::span<const std::string_view> rest, int&
   for (const std::string& variant : CaseVariants(dir, rest.front()))
     if (descend(Join(dir, variant))) return true;
   return false;
+}
+
+std::string LowerAscii(std::string_view s) {
+  std::string lower(s);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return lower;
+}
+
+// Folders as the last searches found them, for the directory they were found
+// in. The program spells each folder the same way every time, so on a disc
+// stored in other letter case the next lookup in that folder is one stat
+// instead of a listing. Only first choices are kept, so a hit gives what a
+// fresh search would.
+class FolderSpellings {
+ public:
+  std::optional<std::string> Find(const std::string& cwd, const std::string& key) const {
+    if (cwd != cwd_) return std::nullopt;
+    for (const auto& [k, found] : folders_)
+      if (k == key) return found;
+    return std::nullopt;
+  }
+  void Keep(const std::string& cwd, std::string key, std::string found) {
+    if (cwd != cwd_ || folders_.size() >= kMaxFolders) {
+      cwd_ = cwd;
+      folders_.clear();
+    }
+    folders_.emplace_back(std::move(key), std::move(found));
+  }
+
+ private:
+  static constexpr std::size_t kMaxFolders = 16;
+  std::string cwd_;
+  std::vector<std::pair<std::string, std::string>> folders_;
+};
+
+FolderSpellings& Spellings() {
+  static FolderSpellings spellings;
+  return spellings;
+}
+
+std::string CurrentDirectory() {
+  char buffer[PATH_MAX];
+  return ::getcwd(buffer, sizeof buffer) != nullptr ? std::string(buffer) : std::string();
 }
 
 }  // namespace
@@ -89,8 +139,22 @@ std::optional<std::string> ResolveDiscPath(std::string_view literal) {
   std::string result;
   for (std::string_view part : parts) result = Join(result, part);
   if (Exists(result)) return result;
+  const std::string_view file = parts.back();
+  const std::span<const std::string_view> folders(parts.data(), parts.size() - 1);
+  std::string key;
+  for (std::string_view part : folders) key = Join(key, LowerAscii(part));
+  const std::string cwd = folders.empty() ? std::string() : CurrentDirectory();
+  if (!folders.empty() && !cwd.empty()) {
+    if (auto folder = Spellings().Find(cwd, key); folder && Exists(Join(*folder, file)))
+      return Join(*folder, file);
+  }
   int budget = kMaxCandidates;
-  if (!Search("", parts, budget, result)) return std::nullopt;
+  bool first_choices = true;
+  if (!Search("", parts, budget, result, first_choices)) return std::nullopt;
+  if (!folders.empty() && !cwd.empty() && first_choices) {
+    // The file's own spelling may differ from the literal's; the folder is what is kept.
+    Spellings().Keep(cwd, std::move(key), result.substr(0, result.rfind('/')));
+  }
   return result;
 }
 

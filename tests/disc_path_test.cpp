@@ -56,6 +56,71 @@ TEST(ResolveDiscPath, FindsEachSpellingOfTheDiscTree) {
   }
 }
 
+// A lookup in a folder found before must give what a fresh search would, even
+// where a remembered spelling would now lead elsewhere.
+TEST(ResolveDiscPath, RepeatedLookupsGiveWhatAFreshSearchGives) {
+  struct Step {
+    const char* literal;
+    const char* expected;  // nullptr: not found
+    const char* rename_from = nullptr;  // applied to the disc before the lookup
+    const char* rename_to = nullptr;
+  };
+  struct Case {
+    const char* name;
+    std::vector<const char*> files;
+    std::vector<Step> steps;
+  };
+  const Case cases[] = {
+      {"other files in a folder found in other case",
+       {"Setup/images/a.gif", "Setup/images/b.gif"},
+       {{"setup\\images\\a.gif", "Setup/images/a.gif"},
+        {"setup\\images\\b.gif", "Setup/images/b.gif"},
+        {"setup\\images\\c.gif", nullptr},
+        {"SETUP\\IMAGES\\A.GIF", "Setup/images/a.gif"}}},
+      {"a folder reached after passing over another is not taken first later",
+       {"SETUP/a.gif", "Setup/a.gif", "Setup/b.gif"},
+       {{"setup\\b.gif", "Setup/b.gif"}, {"setup\\a.gif", "SETUP/a.gif"}, {"setup\\b.gif", "Setup/b.gif"}}},
+      {"a folder renamed on the disc",
+       {"Setup/a.gif"},
+       {{"setup\\a.gif", "Setup/a.gif"},
+        {"setup\\a.gif", "SETUP/a.gif", "Setup", "SETUP"},
+        {"setup\\a.gif", nullptr, "SETUP", "other"}}},
+      {"the exact spelling appearing later wins",
+       {"Setup/a.gif"},
+       {{"setup\\a.gif", "Setup/a.gif"}, {"setup\\a.gif", "setup/a.gif", "Setup", "setup"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const char* f : c.files) dir.Write(f, f);
+    dir.Enter();
+    for (const Step& step : c.steps) {
+      SCOPED_TRACE(step.literal);
+      if (step.rename_from != nullptr) fs::rename(step.rename_from, step.rename_to);
+      auto resolved = ResolveDiscPath(step.literal);
+      if (step.expected == nullptr) {
+        EXPECT_FALSE(resolved.has_value()) << *resolved;
+      } else {
+        ASSERT_TRUE(resolved.has_value());
+        EXPECT_EQ(*resolved, step.expected);
+      }
+    }
+  }
+}
+
+// The same relative folders in another directory are searched afresh.
+TEST(ResolveDiscPath, AnotherDirectoryIsSearchedAfresh) {
+  TempDir first;
+  first.Write("Setup/a.gif", "");
+  first.Enter();
+  ASSERT_EQ(ResolveDiscPath("setup\\a.gif"), std::optional<std::string>("Setup/a.gif"));
+  TempDir second;
+  second.Write("SETUP/a.gif", "");
+  second.Write("Setup/a.gif", "");
+  second.Enter();
+  EXPECT_EQ(ResolveDiscPath("setup\\a.gif"), std::optional<std::string>("SETUP/a.gif"));
+}
+
 TEST(ResolveDiscPath, ManyCaseVariantsStayBounded) {
   TempDir dir;
   // 2^6 spellings of the folder, none holding the file: the search gives up.
