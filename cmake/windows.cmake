@@ -30,8 +30,8 @@ target_link_libraries(pictures PUBLIC platform_api ole32 oleaut32 uuid gdi32)
 add_library(ole_object STATIC platform/ole_object.cpp)
 target_link_libraries(ole_object PUBLIC platform_api)
 
-add_library(win32_runtime STATIC platform/runtime.cpp platform/win32_runtime.cpp platform/win32_disc.cpp
-            platform/win32_error_box.cpp)
+add_library(win32_runtime STATIC platform/runtime.cpp platform/control_geometry.cpp platform/win32_runtime.cpp
+            platform/win32_disc.cpp platform/win32_error_box.cpp)
 target_link_libraries(win32_runtime PUBLIC platform_api pictures ole_object user32 gdi32 shell32 ole32)
 
 add_library(menu STATIC menu/autorun_form.cpp)

@@ -19,8 +19,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/control_geometry.h"
 #include "platform/dib.h"
-#include "platform/ole_object.h"
 #include "platform/win32_disc.h"
 #include "platform/win32_error_box.h"
 
@@ -30,51 +30,24 @@ namespace {
 constexpr wchar_t kWindowClass[] = L"AutorunWindow";
 // A fixed frame: caption, close and minimise; no sizing border, no maximise.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr std::uint32_t kWindowColour = 0xFFC0C0C0;  // only seen where no background is
-constexpr DWORD kResourceVersion = 0x00030000;       // icon and cursor resource format
-// How many procedures may run nested inside each other's waits. A person
-// cannot click that fast; a flood of synthetic clicks would otherwise nest
-// until the stack runs out. Mouse input beyond it stays in the system's queue,
-// in order, until a level is free.
-constexpr int kMaxNesting = 256;
+constexpr DWORD kResourceVersion = 0x00030000;  // icon and cursor resource format
 
-struct Rect {
-  int x = 0, y = 0, w = 0, h = 0;
-  bool Empty() const { return w <= 0 || h <= 0; }
-  bool Contains(POINT p) const { return p.x >= x && p.x < x + w && p.y >= y && p.y < y + h; }
-  Rect Intersect(const Rect& o) const {
-    int x0 = std::max(x, o.x), y0 = std::max(y, o.y);
-    int x1 = std::min(x + w, o.x + o.w), y1 = std::min(y + h, o.y + o.h);
-    return x1 > x0 && y1 > y0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{};
-  }
-  Rect Union(const Rect& o) const {
-    if (Empty()) return o;
-    if (o.Empty()) return *this;
-    int x0 = std::min(x, o.x), y0 = std::min(y, o.y);
-    int x1 = std::max(x + w, o.x + o.w), y1 = std::max(y + h, o.y + o.h);
-    return {x0, y0, x1 - x0, y1 - y0};
-  }
-  RECT ToRect() const { return RECT{x, y, x + w, y + h}; }
-};
-
-struct ControlState {
+struct ControlState : ControlSurface {
   const ControlLayout* layout = nullptr;
-  Rect area;  // client pixels; follows the size of each picture assigned
-  Picture picture;
-  bool enabled = true;
   HCURSOR pointer = nullptr;  // null: the arrow
 };
 
-// Windows numbers the held buttons as key flags; the procedures expect 1, 2, 4.
-std::int16_t HeldButtons(WPARAM keys) {
-  return static_cast<std::int16_t>(((keys & MK_LBUTTON) ? 1 : 0) | ((keys & MK_RBUTTON) ? 2 : 0) |
-                                   ((keys & MK_MBUTTON) ? 4 : 0));
+// Windows gives the held buttons and keys as flags; alt is not among them.
+std::int16_t HeldButtonsOf(WPARAM keys) {
+  return ButtonArgument({(keys & MK_LBUTTON) != 0, (keys & MK_RBUTTON) != 0, (keys & MK_MBUTTON) != 0});
 }
 
-std::int16_t ShiftState(WPARAM keys) {
-  return static_cast<std::int16_t>(((keys & MK_SHIFT) ? 1 : 0) | ((keys & MK_CONTROL) ? 2 : 0) |
-                                   (GetKeyState(VK_MENU) < 0 ? 4 : 0));
+std::int16_t ShiftStateOf(WPARAM keys) {
+  return ShiftArgument({(keys & MK_SHIFT) != 0, (keys & MK_CONTROL) != 0, GetKeyState(VK_MENU) < 0});
 }
+
+POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}; }
+RECT RectOf(const PixelRect& r) { return RECT{r.x, r.y, r.x + r.w, r.y + r.h}; }
 
 // A user handle fits 32 bits on 64-bit Windows too; it widens with its sign.
 CursorHandle HandleOf(HCURSOR cursor) {
@@ -106,13 +79,6 @@ HICON IconFromFileBytes(std::span<const std::uint8_t> bytes, int width, int heig
   return CreateIconFromResourceEx(resource.data(), static_cast<DWORD>(resource.size()), is_icon, kResourceVersion,
                                   width > 0 ? width : entry.width, height > 0 ? height : entry.height,
                                   LR_DEFAULTCOLOR);
-}
-
-Image DecodeEmbedded(const ControlLayout& c, std::span<const std::uint8_t> bytes) {
-  auto decoded = DecodePicture(bytes);
-  if (auto* error = std::get_if<PictureError>(&decoded))
-    throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
-  return std::move(std::get<Image>(decoded));
 }
 
 class Win32Runtime final : public Runtime {
@@ -159,9 +125,7 @@ class Win32Runtime final : public Runtime {
   ControlState* HitTest(POINT p);
   void Dispatch(ControlState* target, MouseEvent kind, POINT p, std::int16_t button, WPARAM keys);
   void ShowPointer();
-  void Redraw(const Rect& r);
-  void Compose(const Rect& r);
-  void DrawPicture(const ControlState& c, const Rect& r);
+  void Redraw(const PixelRect& r);
   void Paint();
   HCURSOR EmbeddedCursor(std::span<const std::uint8_t> bytes);
 
@@ -169,8 +133,10 @@ class Win32Runtime final : public Runtime {
   EventTable events_;
   std::shared_ptr<Form> form_;
   HWND hwnd_ = nullptr;
-  Rect client_;
+  PixelRect client_;
   std::array<ControlState, kControlCount> controls_{};
+  std::vector<const ControlSurface*> back_to_front_;  // the background control is last in the layout
+  std::vector<std::uint8_t> object_copy_;  // the background, where its object held it in pieces
   bool unloaded_ = false;
   bool class_registered_ = false;
   int running_ = 0;  // procedures running, nested in each other's waits
@@ -216,7 +182,7 @@ void Win32Runtime::Create() {
   arrow_ = LoadCursorA(nullptr, IDC_ARROW);
   CreateControls();
   CreateCanvas();
-  Compose(client_);
+  Redraw(client_);
   SetIcons();
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -230,7 +196,7 @@ void Win32Runtime::Create() {
   if (RegisterClassExW(&window_class) == 0) throw RuntimeError("Load", std::string(layout.name), "out of resources");
   class_registered_ = true;
 
-  RECT frame = client_.ToRect();
+  RECT frame = RectOf(client_);
   AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -244,24 +210,13 @@ void Win32Runtime::Create() {
 }
 
 void Win32Runtime::CreateControls() {
-  for (const ControlLayout& c : program_.window.controls) {
-    ControlState& s = State(c.id);
-    s.layout = &c;
-    s.area = {PixelsFromTwips(c.left), PixelsFromTwips(c.top), PixelsFromTwips(c.width), PixelsFromTwips(c.height)};
-    if (c.kind == ControlKind::OleContainer) {
-      auto bitmap = ExtractObjectBitmap(c.picture());
-      if (std::holds_alternative<ObjectError>(bitmap))
-        throw RuntimeError("Load", std::string(c.name), "damaged picture object");
-      s.picture = Picture(std::make_shared<const Image>(
-          DecodeEmbedded(c, std::get<std::vector<std::uint8_t>>(bitmap))));
-      continue;
-    }
-    if (c.picture != nullptr) {
-      s.picture = Picture(std::make_shared<const Image>(DecodeEmbedded(c, c.picture())));
-      s.area.w = s.picture.image()->width;
-      s.area.h = s.picture.image()->height;
-    }
-    if (c.pointer == MousePointer::Custom && c.mouse_icon != nullptr) s.pointer = EmbeddedCursor(c.mouse_icon());
+  const std::span<const ControlLayout> controls = program_.window.controls;
+  for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
+    ControlState& s = State(it->id);
+    static_cast<ControlSurface&>(s) = DesignSurface(*it, object_copy_);
+    s.layout = &*it;
+    back_to_front_.push_back(&s);
+    if (it->pointer == MousePointer::Custom && it->mouse_icon != nullptr) s.pointer = EmbeddedCursor(it->mouse_icon());
   }
 }
 
@@ -373,12 +328,12 @@ LRESULT Win32Runtime::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       if (LOWORD(lparam) != HTCLIENT || unloaded_) break;
       ShowPointer();
       return TRUE;
-    case WM_LBUTTONDOWN: OnButtonDown(1, wparam, lparam); return 0;
-    case WM_RBUTTONDOWN: OnButtonDown(2, wparam, lparam); return 0;
-    case WM_MBUTTONDOWN: OnButtonDown(4, wparam, lparam); return 0;
-    case WM_LBUTTONUP: OnButtonUp(1, wparam, lparam); return 0;
-    case WM_RBUTTONUP: OnButtonUp(2, wparam, lparam); return 0;
-    case WM_MBUTTONUP: OnButtonUp(4, wparam, lparam); return 0;
+    case WM_LBUTTONDOWN: OnButtonDown(kLeftButton, wparam, lparam); return 0;
+    case WM_RBUTTONDOWN: OnButtonDown(kRightButton, wparam, lparam); return 0;
+    case WM_MBUTTONDOWN: OnButtonDown(kMiddleButton, wparam, lparam); return 0;
+    case WM_LBUTTONUP: OnButtonUp(kLeftButton, wparam, lparam); return 0;
+    case WM_RBUTTONUP: OnButtonUp(kRightButton, wparam, lparam); return 0;
+    case WM_MBUTTONUP: OnButtonUp(kMiddleButton, wparam, lparam); return 0;
     case WM_MOUSEMOVE: OnMouseMove(wparam, lparam); return 0;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != hwnd_) captured_ = nullptr;  // taken away from us
@@ -400,12 +355,10 @@ ControlState* Win32Runtime::HitTest(POINT p) {
   // Front to back; a disabled control lets the pointer through to what lies beneath.
   for (const ControlLayout& c : program_.window.controls) {
     ControlState& s = State(c.id);
-    if (s.enabled && s.area.Contains(p)) return &s;
+    if (s.enabled && s.area.Contains(p.x, p.y)) return &s;
   }
   return nullptr;
 }
-
-POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}; }
 
 void Win32Runtime::OnButtonDown(std::int16_t button, WPARAM keys, LPARAM position) {
   const POINT p = PointOf(position);
@@ -421,7 +374,7 @@ void Win32Runtime::OnButtonUp(std::int16_t button, WPARAM keys, LPARAM position)
   ControlState* target = captured_ != nullptr ? captured_ : HitTest(p);
   // The capture ends with the last button, before the procedure runs: its wait
   // must leave the other controls usable.
-  if (HeldButtons(keys) == 0 && captured_ != nullptr) {
+  if (HeldButtonsOf(keys) == 0 && captured_ != nullptr) {
     captured_ = nullptr;
     ReleaseCapture();
   }
@@ -435,36 +388,18 @@ void Win32Runtime::OnMouseMove(WPARAM keys, LPARAM position) {
   // released); only real movement reaches a procedure.
   if (last_move_ && last_move_->x == p.x && last_move_->y == p.y) return;
   last_move_ = p;
-  Dispatch(target, MouseEvent::Move, p, HeldButtons(keys), keys);
+  Dispatch(target, MouseEvent::Move, p, HeldButtonsOf(keys), keys);
 }
 
 void Win32Runtime::Dispatch(ControlState* target, MouseEvent kind, POINT p, std::int16_t button, WPARAM keys) {
   if (target == nullptr || unloaded_ || pending_ || !target->enabled) return;
-  Procedure procedure = events_.Find(target->layout->id, kind);
-  if (procedure == nullptr) return;
-  const MouseArgs args{button, ShiftState(keys), TwipsFromPixels(p.x - target->area.x),
-                       TwipsFromPixels(p.y - target->area.y)};
-  std::shared_ptr<Form> hold = form_;  // outlives an Unload issued while it runs
-  if (!hold) return;
-  struct Running {
-    int& count;
-    explicit Running(int& c) : count(++c) {}
-    ~Running() { --count; }
-  } running(running_);
-  procedure(*hold, args);
+  const MouseArgs args = ArgsAt(p.x - target->area.x, p.y - target->area.y, button, ShiftStateOf(keys));
+  RunBound(events_, target->layout->id, kind, form_, args, running_);
 }
 
 void Win32Runtime::SetPicture(Control control, const Picture& picture) {
   if (unloaded_) return;
-  ControlState& s = State(control);
-  if (s.picture == picture) return;
-  Rect before = s.picture.empty() ? Rect{} : s.area;
-  s.picture = picture;
-  if (const Image* img = picture.image(); img != nullptr) {
-    s.area.w = img->width;
-    s.area.h = img->height;
-  }
-  Redraw(before.Union(picture.empty() ? Rect{} : s.area));
+  Redraw(AssignPicture(State(control), picture));
 }
 
 void Win32Runtime::SetEnabled(Control control, bool enabled) {
@@ -484,32 +419,13 @@ void Win32Runtime::DestroyWindow() {
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 
-void Win32Runtime::Redraw(const Rect& requested) {
-  const Rect r = requested.Intersect(client_);
+void Win32Runtime::Redraw(const PixelRect& requested) {
+  const PixelRect r = requested.Intersect(client_);
   if (r.Empty()) return;
-  Compose(r);
-  const RECT area = r.ToRect();
-  if (hwnd_ != nullptr) InvalidateRect(hwnd_, &area, FALSE);
-}
-
-void Win32Runtime::Compose(const Rect& r) {
   GdiFlush();  // no drawing from the canvas may still be queued while it changes
-  for (int y = r.y; y < r.y + r.h; ++y) std::fill_n(canvas_ + y * client_.w + r.x, r.w, kWindowColour);
-  // Back to front: the background control is last in the layout.
-  for (auto it = program_.window.controls.rbegin(); it != program_.window.controls.rend(); ++it)
-    DrawPicture(State(it->id), r);
-}
-
-void Win32Runtime::DrawPicture(const ControlState& c, const Rect& r) {
-  const Image* img = c.picture.image();
-  if (img == nullptr) return;
-  const Rect area = Rect{c.area.x, c.area.y, img->width, img->height}.Intersect(r);
-  for (int y = area.y; y < area.y + area.h; ++y) {
-    const std::uint32_t* src = img->pixels.data() + (y - c.area.y) * img->width + (area.x - c.area.x);
-    std::uint32_t* dst = canvas_ + y * client_.w + area.x;
-    for (int x = 0; x < area.w; ++x)
-      if (src[x] >> 24) dst[x] = src[x];
-  }
+  Compose({canvas_, client_.w, client_.h}, back_to_front_, r);
+  const RECT area = RectOf(r);
+  if (hwnd_ != nullptr) InvalidateRect(hwnd_, &area, FALSE);
 }
 
 void Win32Runtime::Paint() {

@@ -20,50 +20,23 @@
 #include <memory>
 #include <vector>
 
-#include "platform/dib.h"
+#include "platform/control_geometry.h"
 #include "platform/disc_actions.h"
-#include "platform/ole_object.h"
 #include "platform/process.h"
 #include "platform/x11_error_dialog.h"
 
 namespace platform {
 namespace {
 
-// How many procedures may run nested inside each other's waits. A person
-// cannot click that fast; a flood of synthetic clicks would otherwise nest
-// until the stack runs out. Input beyond it waits until a level is free.
-constexpr int kMaxNesting = 256;
-// Input held back meanwhile; past this, reading from the server pauses too.
+// Input held back while kMaxNesting procedures run; past this, reading from the server pauses too.
 constexpr std::size_t kMaxDeferredInput = 4096;
 
 // SetCursor's handle for "no override: each control shows its own pointer".
 constexpr CursorHandle kControlPointers = 1;
-constexpr std::uint32_t kWindowColour = 0xFFC0C0C0;  // only seen where no background is
 
-struct Rect {
-  int x = 0, y = 0, w = 0, h = 0;
-  bool Empty() const { return w <= 0 || h <= 0; }
-  Rect Intersect(const Rect& o) const {
-    int x0 = std::max(x, o.x), y0 = std::max(y, o.y);
-    int x1 = std::min(x + w, o.x + o.w), y1 = std::min(y + h, o.y + o.h);
-    return x1 > x0 && y1 > y0 ? Rect{x0, y0, x1 - x0, y1 - y0} : Rect{};
-  }
-  Rect Union(const Rect& o) const {
-    if (Empty()) return o;
-    if (o.Empty()) return *this;
-    int x0 = std::min(x, o.x), y0 = std::min(y, o.y);
-    int x1 = std::max(x + w, o.x + o.w), y1 = std::max(y + h, o.y + o.h);
-    return {x0, y0, x1 - x0, y1 - y0};
-  }
-};
-
-struct ControlState {
+struct ControlState : ControlSurface {
   const ControlLayout* layout = nullptr;
-  Window input = None;  // input-only child; the background control is the window itself
-  Rect area;            // pixels; follows the size of each picture assigned
-  Picture picture;
-  std::optional<Bmp24View> bitmap;  // shown in place of `picture` while that is empty
-  bool enabled = true;
+  Window input = None;    // input-only child; the background control is the window itself
   Cursor pointer = None;  // None: the window's arrow shows through
 };
 
@@ -97,26 +70,22 @@ int DisplayLost(Display*) {
 }
 
 MouseArgs ArgsFrom(int x, int y, unsigned state, std::int16_t button) {
-  std::int16_t shift = static_cast<std::int16_t>(((state & ShiftMask) ? 1 : 0) |
-                                                 ((state & ControlMask) ? 2 : 0) |
-                                                 ((state & Mod1Mask) ? 4 : 0));
-  return MouseArgs{button, shift, TwipsFromPixels(x), TwipsFromPixels(y)};
+  const HeldKeys keys{(state & ShiftMask) != 0, (state & ControlMask) != 0, (state & Mod1Mask) != 0};
+  return ArgsAt(x, y, button, ShiftArgument(keys));
 }
 
-// X numbers the buttons left, middle, right; the procedures expect 1, 4, 2.
+// X numbers the buttons left, middle, right.
 std::int16_t ButtonFromX(unsigned button) {
   switch (button) {
-    case Button1: return 1;
-    case Button2: return 4;
-    case Button3: return 2;
+    case Button1: return kLeftButton;
+    case Button2: return kMiddleButton;
+    case Button3: return kRightButton;
     default: return 0;  // wheel and extra buttons are not mouse buttons here
   }
 }
 
-std::int16_t HeldButtons(unsigned state) {
-  return static_cast<std::int16_t>(((state & Button1Mask) ? 1 : 0) |
-                                   ((state & Button3Mask) ? 2 : 0) |
-                                   ((state & Button2Mask) ? 4 : 0));
+std::int16_t HeldButtonsOf(unsigned state) {
+  return ButtonArgument({(state & Button1Mask) != 0, (state & Button3Mask) != 0, (state & Button2Mask) != 0});
 }
 
 class X11Runtime final : public Runtime {
@@ -161,11 +130,10 @@ class X11Runtime final : public Runtime {
   void OnButton(const XButtonEvent& event, MouseEvent kind);
   void OnMotion(const XMotionEvent& event);
   void Dispatch(Window window, MouseEvent kind, const MouseArgs& args);
-  void Invalidate(const Rect& r) { dirty_ = dirty_.Union(r.Intersect(client_)); }
+  void Invalidate(const PixelRect& r) { dirty_ = dirty_.Union(r.Intersect(client_)); }
   void PresentDirty();
-  void Compose(const Rect& r);
-  void Present(const Rect& r);
-  void DrawPicture(const ControlState& c, const Rect& r);
+  void Compose(const PixelRect& r) { platform::Compose({canvas_, client_.w, client_.h}, back_to_front_, r); }
+  void Present(const PixelRect& r);
   void ApplyPointers();
   Cursor MakeCursor(const Image& image, int hotspot_x, int hotspot_y);
   Cursor MakeCursor(const CursorFile& file);
@@ -180,11 +148,12 @@ class X11Runtime final : public Runtime {
   Visual* visual_ = nullptr;
   int depth_ = 0;
   GC gc_ = nullptr;
-  Rect client_;
+  PixelRect client_;
   std::array<ControlState, kControlCount> controls_{};
+  std::vector<const ControlSurface*> back_to_front_;  // the background control is last in the layout
   std::vector<std::uint8_t> object_copy_;  // the background, where its object held it in pieces
   bool unloaded_ = false;
-  Rect dirty_;
+  PixelRect dirty_;
   int running_ = 0;  // procedures running, nested in each other's waits
   std::deque<XEvent> deferred_;
 
@@ -292,32 +261,12 @@ void X11Runtime::CreateControls() {
   for (auto it = layout.controls.rbegin(); it != layout.controls.rend(); ++it) {
     const ControlLayout& c = *it;
     ControlState& s = State(c.id);
+    static_cast<ControlSurface&>(s) = DesignSurface(c, object_copy_);
     s.layout = &c;
-    s.area = {PixelsFromTwips(c.left), PixelsFromTwips(c.top), PixelsFromTwips(c.width),
-              PixelsFromTwips(c.height)};
+    back_to_front_.push_back(&s);
     if (c.kind == ControlKind::OleContainer) {
-      auto bitmap = ExtractObjectBitmap(c.picture(), object_copy_);
-      if (std::holds_alternative<ObjectError>(bitmap))
-        throw RuntimeError("Load", std::string(c.name), "damaged picture object");
-      auto bytes = std::get<std::span<const std::uint8_t>>(bitmap);
-      // The usual 24-bit background is drawn from where it lies, saving a decoded copy.
-      s.bitmap = ViewBmp24(bytes);
-      if (!s.bitmap) {
-        auto decoded = DecodePicture(bytes);
-        if (auto* error = std::get_if<PictureError>(&decoded))
-          throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
-        s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));
-      }
       s.input = None;
       continue;
-    }
-    if (c.picture != nullptr) {
-      auto decoded = DecodePicture(c.picture());
-      if (auto* error = std::get_if<PictureError>(&decoded))
-        throw RuntimeError("Load", std::string(c.name), std::string(Describe(*error)));
-      s.picture = Picture(std::make_shared<const Image>(std::move(std::get<Image>(decoded))));
-      s.area.w = s.picture.image()->width;
-      s.area.h = s.picture.image()->height;
     }
     if (c.pointer == MousePointer::Custom && c.mouse_icon != nullptr)
       s.pointer = CursorFromBytes(c.mouse_icon());
@@ -466,25 +415,14 @@ void X11Runtime::OnMotion(const XMotionEvent& event) {
         next.xmotion.state == event.state)
       return;
   }
-  Dispatch(event.window, MouseEvent::Move, ArgsFrom(event.x, event.y, event.state, HeldButtons(event.state)));
+  Dispatch(event.window, MouseEvent::Move, ArgsFrom(event.x, event.y, event.state, HeldButtonsOf(event.state)));
 }
 
 void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args) {
-  for (std::size_t i = 0; i < kControlCount; ++i) {
-    ControlState& s = controls_[i];
-    bool target = s.layout != nullptr &&
-                  (s.input != None ? s.input == window : window == window_);
+  for (const ControlState& s : controls_) {
+    bool target = s.layout != nullptr && (s.input != None ? s.input == window : window == window_);
     if (!target) continue;
-    if (!s.enabled) return;
-    Procedure procedure = events_.Find(s.layout->id, kind);
-    if (procedure == nullptr) return;
-    std::shared_ptr<Form> hold = form_;  // outlives an Unload issued while it runs
-    struct Running {
-      int& count;
-      explicit Running(int& c) : count(++c) {}
-      ~Running() { --count; }
-    } running(running_);
-    procedure(*hold, args);
+    if (s.enabled) RunBound(events_, s.layout->id, kind, form_, args, running_);
     return;
   }
 }
@@ -492,15 +430,11 @@ void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args)
 void X11Runtime::SetPicture(Control control, const Picture& picture) {
   if (unloaded_) return;
   ControlState& s = State(control);
-  if (s.picture == picture) return;
-  Rect before = s.picture.empty() ? Rect{} : s.area;
-  s.picture = picture;
-  if (const Image* img = picture.image(); img != nullptr && (img->width != s.area.w || img->height != s.area.h)) {
-    s.area.w = img->width;
-    s.area.h = img->height;
-    if (s.input != None) XResizeWindow(dpy_, s.input, s.area.w, s.area.h);
-  }
-  Invalidate(before.Union(picture.empty() ? Rect{} : s.area));
+  const PixelRect before = s.area;
+  const PixelRect changed = AssignPicture(s, picture);
+  if (s.input != None && (s.area.w != before.w || s.area.h != before.h))
+    XResizeWindow(dpy_, s.input, s.area.w, s.area.h);
+  Invalidate(changed);
 }
 
 void X11Runtime::SetEnabled(Control control, bool enabled) {
@@ -526,46 +460,15 @@ void X11Runtime::DestroyWindow() {
 
 void X11Runtime::PresentDirty() {
   if (dirty_.Empty() || unloaded_) return;
-  Rect r = dirty_;
+  PixelRect r = dirty_;
   dirty_ = {};
   Compose(r);
   Present(r);
   XFlush(dpy_);
 }
 
-void X11Runtime::Compose(const Rect& r) {
-  // The window's own colour shows only where the background picture does not reach.
-  const ControlState& background = State(Control::Ole1);
-  Rect covered = background.bitmap ? Rect{background.area.x, background.area.y, background.bitmap->width,
-                                          background.bitmap->height}
-                                   : Rect{};
-  if (covered.Intersect(r).w != r.w || covered.Intersect(r).h != r.h)
-    for (int y = r.y; y < r.y + r.h; ++y) std::fill_n(canvas_ + y * client_.w + r.x, r.w, kWindowColour);
-  // Back to front: the background control is last in the layout.
-  for (auto it = program_.window.controls.rbegin(); it != program_.window.controls.rend(); ++it)
-    DrawPicture(State(it->id), r);
-}
-
-void X11Runtime::DrawPicture(const ControlState& c, const Rect& r) {
-  const Image* img = c.picture.image();
-  if (img == nullptr && c.bitmap) {
-    Rect area = Rect{c.area.x, c.area.y, c.bitmap->width, c.bitmap->height}.Intersect(r);
-    for (int y = area.y; y < area.y + area.h; ++y)
-      c.bitmap->CopyRow(y - c.area.y, area.x - c.area.x, area.w, canvas_ + y * client_.w + area.x);
-    return;
-  }
-  if (img == nullptr) return;
-  Rect area = Rect{c.area.x, c.area.y, img->width, img->height}.Intersect(r);
-  for (int y = area.y; y < area.y + area.h; ++y) {
-    const std::uint32_t* src = img->pixels.data() + (y - c.area.y) * img->width + (area.x - c.area.x);
-    std::uint32_t* dst = canvas_ + y * client_.w + area.x;
-    for (int x = 0; x < area.w; ++x)
-      if (src[x] >> 24) dst[x] = src[x];
-  }
-}
-
-void X11Runtime::Present(const Rect& requested) {
-  Rect r = requested.Intersect(client_);
+void X11Runtime::Present(const PixelRect& requested) {
+  PixelRect r = requested.Intersect(client_);
   if (r.Empty() || unloaded_) return;
   if (canvas_ == converted_canvas_.data()) {
     for (int y = r.y; y < r.y + r.h; ++y)
