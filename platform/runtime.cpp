@@ -38,6 +38,7 @@ constexpr CauseTranslation kCauses[] = {
     {"unsupported picture format", "不支援的圖片格式"},
     {"permission denied", "權限不足"},
     {"not an executable format", "不是可執行的程式格式"},
+    {"program cannot be started", "無法啟動程式"},
     {"program interpreter not found", "找不到程式的直譯器"},
     {"is a folder", "是資料夾"},
     {"out of resources", "系統資源不足"},

@@ -37,11 +37,15 @@ struct HandleCloser {
 };
 using FileHandle = std::unique_ptr<void, HandleCloser>;
 
+bool IsFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 // A regular file read whole; folders, devices and pipes count as not found.
 std::variant<std::vector<std::uint8_t>, ReadError> ReadWholeFile(std::string_view literal, std::size_t max_bytes) {
   const std::string path(literal);
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return ReadError::NotFound;
+  if (!IsFile(path)) return ReadError::NotFound;
   HANDLE raw = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (raw == INVALID_HANDLE_VALUE) {
@@ -123,9 +127,7 @@ Picture LoadPictureOnWin32(std::string_view literal) {
 
 std::int32_t StartProgramOnWin32(std::string_view literal, std::int16_t window_style) {
   std::string path(literal);
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    throw RuntimeError("Shell", path, "file not found");
+  if (!IsFile(path)) throw RuntimeError("Shell", path, "file not found");
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -134,8 +136,12 @@ std::int32_t StartProgramOnWin32(std::string_view literal, std::int16_t window_s
   std::string command = "\"" + path + "\"";
   PROCESS_INFORMATION started{};
   if (!CreateProcessA(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &started))
-    throw RuntimeError("Shell", path, std::string(DescribeStartError(GetLastError())));
+                      &started)) {
+    DWORD error = GetLastError();
+    // The program is there: what was not found is what its format needs to run (a DOS program's loader).
+    if ((error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && IsFile(path)) error = ERROR_BAD_FORMAT;
+    throw RuntimeError("Shell", path, std::string(DescribeStartError(error)));
+  }
   CloseHandle(started.hThread);
   CloseHandle(started.hProcess);
   return static_cast<std::int32_t>(started.dwProcessId);

@@ -34,6 +34,7 @@ TEST(RuntimeErrorMessage, EveryReportedCauseIsTranslated) {
     causes.emplace_back(platform::Describe(e));
   for (int e : {ENOENT, EACCES, ENOEXEC, EISDIR, ENOMEM}) causes.push_back(platform::DescribeSpawnError(e));
   causes.emplace_back("program interpreter not found");
+  causes.emplace_back("program cannot be started");  // Windows: a start failure without a cause of its own
   causes.emplace_back("damaged picture object");
   for (const std::string& cause : causes) {
     SCOPED_TRACE(cause);

@@ -8,7 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <cstdio>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -33,12 +36,34 @@ fs::path BuildDir() {
 struct Variant {
   const char* name;
   std::uint16_t machine;
+  const char* objdump;  // the binutils of its mingw-w64 tool chain
 };
 
 const Variant kVariants[] = {
-    {"win32", pe::kMachineI386},
-    {"win64", pe::kMachineAmd64},
+    {"win32", pe::kMachineI386, "i686-w64-mingw32-objdump"},
+    {"win64", pe::kMachineAmd64, "x86_64-w64-mingw32-objdump"},
 };
+
+// A command's standard output; nullopt when it cannot be run or fails.
+std::optional<std::string> Output(const std::string& command) {
+  FILE* pipe = ::popen((command + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return std::nullopt;
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  return ::pclose(pipe) == 0 ? std::optional<std::string>(out) : std::nullopt;
+}
+
+std::string Quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+Bytes AsBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 // Libraries every Windows has; anything else would have to be installed.
 const char* const kSystemLibraries[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll",
@@ -176,6 +201,81 @@ TEST_F(WindowsExecutable, IconResourceIsTheWindowIconsImage) {
                                                                          : platform::LoadU32(g, f.at);
       EXPECT_EQ(value, f.expected);
     }
+  }
+}
+
+// The same files read back by the standard tools (binutils' objdump, icoutils'
+// wrestool): the libraries imported, and the resources with their numbers,
+// language and bytes, against the window icon and against our own reader.
+TEST_F(WindowsExecutable, StandardToolsReadBackTheImportsAndResources) {
+  ASSERT_TRUE(Output("wrestool --version").has_value()) << "wrestool is missing: apt-get install icoutils";
+  const Bytes ico = ReadAll(BuildDir() / "assets" / "autorun.ico");
+  ASSERT_EQ(ico.size(), 766u) << "the generated window icon";
+  // Icon group 1: the icon file's directory, the entry's image offset replaced by the icon's number 30001.
+  Bytes group(ico.begin(), ico.begin() + 6 + 12);
+  group.push_back(0x31);
+  group.push_back(0x75);
+  for (const Variant& v : kVariants) {
+    SCOPED_TRACE(v.name);
+    const fs::path exe = BuildDir() / v.name / "autorun.exe";
+    auto ours = Load(v);
+    if (!ours) continue;
+
+    const std::optional<std::string> dump = Output(std::string(v.objdump) + " -p " + Quoted(exe));
+    ASSERT_TRUE(dump.has_value()) << v.objdump << " could not read " << exe;
+    std::vector<std::string> imported;
+    for (const std::string& line : Lines(*dump))
+      if (auto at = line.find("DLL Name: "); at != std::string::npos) imported.push_back(Lower(line.substr(at + 10)));
+    std::vector<std::string> read;
+    for (const std::string& library : ours->imports) read.push_back(Lower(library));
+    std::sort(imported.begin(), imported.end());
+    std::sort(read.begin(), read.end());
+    EXPECT_EQ(imported, read) << "our reader and objdump disagree on the imports";
+
+    const std::optional<std::string> listing = Output("wrestool -l " + Quoted(exe));
+    ASSERT_TRUE(listing.has_value());
+    const std::vector<std::string> resources = Lines(*listing);
+    ASSERT_EQ(resources.size(), 3u) << *listing;
+    struct Listed {
+      const char* prefix;  // wrestool's own words for the resource
+      const char* size;
+    };
+    const std::string version_size = "size=" + std::to_string(OfType(*ours, pe::kTypeVersion).at(0)->data.size()) + "]";
+    const Listed kListed[] = {
+        {"--type=3 --name=30001 --language=1028 [type=icon ", "size=744]"},
+        {"--type=14 --name=1 --language=1028 [type=group_icon ", "size=20]"},
+        {"--type=16 --name=1 --language=1028 [type=version ", version_size.c_str()},
+    };
+    for (std::size_t i = 0; i < std::size(kListed); ++i) {
+      SCOPED_TRACE(resources[i]);
+      EXPECT_TRUE(resources[i].starts_with(kListed[i].prefix));
+      EXPECT_TRUE(resources[i].ends_with(kListed[i].size));
+    }
+
+    struct Extracted {
+      const char* name;
+      std::string arguments;
+      Bytes expected;
+    };
+    const Extracted kExtracted[] = {
+        {"icon 30001: the icon file's image", "--raw --type=3 --name=30001", Bytes(ico.begin() + 22, ico.end())},
+        {"icon group 1", "--raw --type=14 --name=1", group},
+        {"the version record as our reader found it", "--raw --type=16 --name=1",
+         OfType(*ours, pe::kTypeVersion).at(0)->data},
+    };
+    for (const Extracted& e : kExtracted) {
+      SCOPED_TRACE(e.name);
+      const std::optional<std::string> bytes = Output("wrestool -x " + e.arguments + " " + Quoted(exe));
+      ASSERT_TRUE(bytes.has_value());
+      EXPECT_TRUE(AsBytes(*bytes) == e.expected) << bytes->size() << " bytes, expected " << e.expected.size();
+    }
+    // The icon file wrestool puts together from group and image starts as the window icon's file.
+    const std::optional<std::string> rebuilt = Output("wrestool -x --type=14 --name=1 " + Quoted(exe));
+    ASSERT_TRUE(rebuilt.has_value());
+    ASSERT_GE(rebuilt->size(), ico.size());
+    EXPECT_TRUE(std::equal(ico.begin(), ico.end(), rebuilt->begin(), [](std::uint8_t a, char b) {
+      return a == static_cast<std::uint8_t>(b);
+    })) << "the program file's icon is not the window icon";
   }
 }
 
