@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/gif_structure.h"
 #include "platform/le_bytes.h"
 
 namespace platform {
@@ -64,41 +65,6 @@ PictureError CheckSide(int side) {
 }
 
 bool SideOk(int side) { return side > 0 && side <= kMaxPictureSide; }
-
-// Data sub-blocks end at a zero length; false when the file ends first.
-bool SkipSubBlocks(Bytes b, std::size_t& at) {
-  while (at < b.size()) {
-    const std::uint8_t n = b[at++];
-    if (n == 0) return true;
-    if (!Fits(b.size(), at, n)) return false;
-    at += n;
-  }
-  return false;
-}
-
-// After the first image only the structure is checked, up to the trailer, so
-// a file cut short anywhere is refused rather than shown in part.
-std::optional<PictureError> CheckRest(Bytes b, std::size_t at) {
-  while (at < b.size()) {
-    switch (b[at++]) {
-      case 0x3B:  // trailer
-        return std::nullopt;
-      case 0x21:  // extension: label, then sub-blocks
-        if (++at > b.size() || !SkipSubBlocks(b, at)) return PictureError::Truncated;
-        break;
-      case 0x2C: {  // image: descriptor, optional local table, code size, sub-blocks
-        if (!Fits(b.size(), at, 9)) return PictureError::Truncated;
-        const std::uint8_t packed = b[at + 8];
-        at += 9 + ((packed & 0x80) ? 3u << ((packed & 7) + 1) : 0u);
-        if (++at > b.size() || !SkipSubBlocks(b, at)) return PictureError::Truncated;
-        break;
-      }
-      default:
-        return PictureError::BadField;
-    }
-  }
-  return PictureError::Truncated;
-}
 
 // Only the graphic control extension matters: it names the transparent index.
 std::optional<PictureError> ReadExtension(GifFileType* gif, const Input& in, int& transparent) {
@@ -197,7 +163,7 @@ PictureResult DecodeGif(Bytes bytes) {
     if (type != IMAGE_DESC_RECORD_TYPE) return PictureError::BadField;
     PictureResult result = ReadFirstImage(gif.get(), in, transparent);
     if (std::holds_alternative<PictureError>(result)) return result;
-    if (auto e = CheckRest(bytes, in.at)) return *e;
+    if (auto e = CheckGifBlocksAfterImage(bytes, in.at)) return *e;
     return result;
   }
 }

@@ -46,8 +46,9 @@ std::optional<PictureError> ReadExtension(Bytes b, std::size_t& at, int& transpa
   return std::nullopt;
 }
 
-// Everything after the first image: structure only, up to the trailer.
-std::optional<PictureError> CheckRest(Bytes b, std::size_t at) {
+}  // namespace
+
+std::optional<PictureError> CheckGifBlocksAfterImage(Bytes b, std::size_t at) {
   int ignored = -1;
   while (at < b.size()) {
     switch (b[at++]) {
@@ -67,8 +68,6 @@ std::optional<PictureError> CheckRest(Bytes b, std::size_t at) {
   }
   return PictureError::Truncated;
 }
-
-}  // namespace
 
 std::variant<GifStructure, PictureError> ReadGifStructure(Bytes b) {
   if (!HasTag(b, 0, "GIF87a") && !HasTag(b, 0, "GIF89a")) return PictureError::NotAPicture;
@@ -109,7 +108,7 @@ std::variant<GifStructure, PictureError> ReadGifStructure(Bytes b) {
     if (b[at] < 2 || b[at] > 8) return PictureError::BadField;
     ++at;
     if (!SkipSubBlocks(b, at)) return PictureError::Truncated;
-    if (auto e = CheckRest(b, at)) return *e;
+    if (auto e = CheckGifBlocksAfterImage(b, at)) return *e;
     return gif;
   }
   return PictureError::Truncated;

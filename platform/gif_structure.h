@@ -4,7 +4,9 @@
 // inside the file and the file runs to its trailer. A picture decoder that
 // is not ours (the system's) is only handed files that pass this walk.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <variant>
 
@@ -24,5 +26,10 @@ struct GifStructure {
 // extension not of 4 bytes, an image outside the screen, no colour table, a
 // code size outside 2..8. TooLarge: a side over kMaxPictureSide.
 std::variant<GifStructure, PictureError> ReadGifStructure(std::span<const std::uint8_t> bytes);
+
+// The blocks after the first image's data, from `at`: structure only, up to
+// the trailer, so that a file cut short anywhere is refused rather than shown
+// in part. Errors as above.
+std::optional<PictureError> CheckGifBlocksAfterImage(std::span<const std::uint8_t> bytes, std::size_t at);
 
 }  // namespace platform

@@ -365,6 +365,13 @@ TEST(DecodeGif, RefusesFilesWithoutAnImageOrColours) {
   no_table[10] = 0x70;  // no global table
   Bytes extra_after_trailer = good;
   extra_after_trailer.push_back(0xAA);
+  // After the first image a control extension must still be of four bytes.
+  Bytes odd_later_control = good;
+  const std::uint8_t kFiveByteControl[] = {0x21, 0xF9, 5, 0, 0, 0, 0, 0, 0};
+  odd_later_control.insert(odd_later_control.end() - 1, std::begin(kFiveByteControl), std::end(kFiveByteControl));
+  Bytes sound_later_control = good;
+  const std::uint8_t kFourByteControl[] = {0x21, 0xF9, 4, 0, 0, 0, 0, 0};
+  sound_later_control.insert(sound_later_control.end() - 1, std::begin(kFourByteControl), std::end(kFourByteControl));
   struct Row {
     const char* name;
     Bytes bytes;
@@ -374,6 +381,8 @@ TEST(DecodeGif, RefusesFilesWithoutAnImageOrColours) {
       {"no image before the trailer", no_image, PictureError::NotAPicture},
       {"no colour table at all", no_table, PictureError::BadField},
       {"bytes after the trailer are ignored", extra_after_trailer, std::nullopt},
+      {"a later control extension of five bytes", odd_later_control, PictureError::BadField},
+      {"a later control extension of four bytes", sound_later_control, std::nullopt},
   };
   for (const Row& r : kRows) {
     SCOPED_TRACE(r.name);
