@@ -161,7 +161,7 @@ struct GifImage {
   bool local_table = false;
 };
 
-struct GifSpec {
+struct GifPlan {
   int width = 0, height = 0;
   bool gif89 = true;
   int transparent = NO_TRANSPARENT_COLOR;
@@ -192,8 +192,8 @@ std::vector<int> RowOrder(int height, bool interlaced) {
   return rows;
 }
 
-bool PutExtensions(GifFileType* gif, const GifSpec& spec) {
-  if (spec.loop) {
+bool PutExtensions(GifFileType* gif, const GifPlan& plan) {
+  if (plan.loop) {
     static const GifByteType kApp[] = "NETSCAPE2.0";
     static const GifByteType kLoop[] = {1, 0, 0};
     if (EGifPutExtensionLeader(gif, APPLICATION_EXT_FUNC_CODE) == GIF_ERROR ||
@@ -201,12 +201,12 @@ bool PutExtensions(GifFileType* gif, const GifSpec& spec) {
         EGifPutExtensionTrailer(gif) == GIF_ERROR)
       return false;
   }
-  if (spec.comment) {
+  if (plan.comment) {
     static const GifByteType kText[] = "seed";
     if (EGifPutExtension(gif, COMMENT_EXT_FUNC_CODE, 4, kText) == GIF_ERROR) return false;
   }
-  if (!spec.gif89) return true;
-  GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, spec.transparent};
+  if (!plan.gif89) return true;
+  GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, plan.transparent};
   GifByteType block[4];
   const std::size_t length = EGifGCBToExtension(&control, block);
   return EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, static_cast<int>(length), block) != GIF_ERROR;
@@ -225,16 +225,16 @@ bool PutImage(GifFileType* gif, const GifImage& g) {
   return true;
 }
 
-Bytes WriteGif(const GifSpec& spec) {
+Bytes WriteGif(const GifPlan& plan) {
   Bytes out;
   int error = 0;
   GifFileType* gif = EGifOpen(&out, AppendToVector, &error);
   if (gif == nullptr) return {};
-  EGifSetGifVersion(gif, spec.gif89);
-  ColorMapObject* global = MakeMap(spec.images.front().image.palette);
-  bool ok = EGifPutScreenDesc(gif, spec.width, spec.height, 8, 0, global) != GIF_ERROR;
+  EGifSetGifVersion(gif, plan.gif89);
+  ColorMapObject* global = MakeMap(plan.images.front().image.palette);
+  bool ok = EGifPutScreenDesc(gif, plan.width, plan.height, 8, 0, global) != GIF_ERROR;
   GifFreeMapObject(global);
-  for (const GifImage& image : spec.images) ok = ok && PutExtensions(gif, spec) && PutImage(gif, image);
+  for (const GifImage& image : plan.images) ok = ok && PutExtensions(gif, plan) && PutImage(gif, image);
   if (EGifCloseFile(gif, &error) == GIF_ERROR || !ok) return {};
   return out;
 }
