@@ -3,7 +3,10 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <stdexcept>
 #include <thread>
+
+#include "tests/support/temp_dir.h"
 
 namespace e2e {
 namespace {
@@ -85,12 +88,12 @@ std::optional<platform::Image> BuildAsset(std::string_view name) {
 
 void LauncherTest::StartDisplay(bool with_window_manager) {
   SharedDisplay& shared = Shared();
-  std::string pattern = (fs::temp_directory_path() / "autorun-e2e-x-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    shared.unavailable = "cannot create a folder for the X server's log";
+  try {
+    shared.logs = testing_support::MakeTempFolder("e2e-x");
+  } catch (const std::runtime_error& e) {
+    shared.unavailable = e.what();
     return;
   }
-  shared.logs = pattern;
   shared.server = XServer::Start(shared.logs, &shared.unavailable);
   if (shared.server && with_window_manager && !shared.server->StartWindowManager(&shared.manager_failure))
     shared.manager_failure = "window manager: " + shared.manager_failure;

@@ -10,6 +10,7 @@
 
 #include "assets/encode.h"
 #include "tests/e2e/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace e2e {
 namespace {
@@ -97,9 +98,7 @@ std::vector<std::uint8_t> Bytes(std::string_view text) { return {text.begin(), t
 }  // namespace
 
 TestDisc::TestDisc(Spelling spelling) : spelling_(spelling) {
-  std::string pattern = (fs::temp_directory_path() / "autorun-e2e-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-  root_ = pattern;
+  root_ = testing_support::MakeTempFolder("e2e");
   fs::create_directories(disc());
   fs::create_directories(results());
   fs::create_directories(bin());

@@ -6,18 +6,25 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace testing_support {
 
+// A new folder of this user's own under the system's temporary folder, named
+// after what it is for ("autorun-<what>-" and six random characters).
+inline std::filesystem::path MakeTempFolder(std::string_view what) {
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / ("autorun-" + std::string(what) + "-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a temporary folder for " + std::string(what));
+  return pattern;
+}
+
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "autorun-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-    previous_ = std::filesystem::current_path();
-  }
+  TempDir() : path_(MakeTempFolder("test")), previous_(std::filesystem::current_path()) {}
   ~TempDir() {
     std::filesystem::current_path(previous_);
     std::error_code ignored;

@@ -8,6 +8,7 @@
 
 #include "tests/e2e/child_process.h"
 #include "tests/e2e/launcher.h"
+#include "tests/support/temp_dir.h"
 
 namespace wine {
 namespace {
@@ -67,12 +68,12 @@ Setup MakePrefix() {
     setup.why_not = exe.string() + " is missing: build with -DAUTORUN_WINDOWS=ON";
     return setup;
   }
-  std::string pattern = (fs::temp_directory_path() / "autorun-wine-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) {
-    setup.why_not = "cannot create a temporary folder for the Wine prefix";
+  try {
+    setup.folder = testing_support::MakeTempFolder("wine");
+  } catch (const std::runtime_error& e) {
+    setup.why_not = e.what();
     return setup;
   }
-  setup.folder = pattern;
   e2e::SpawnRequest boot;
   boot.argv = {"wineboot", "-i"};
   boot.env = WineEnvironment(setup, false);
