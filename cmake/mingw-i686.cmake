@@ -1,15 +1,4 @@
-# Cross-compiling autorun.exe for Windows with mingw-w64 (Debian: g++-mingw-w64-i686).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling autorun.exe for 32-bit Windows with mingw-w64 (Debian: g++-mingw-w64-i686).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(AUTORUN_MINGW_TRIPLET i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${AUTORUN_MINGW_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${AUTORUN_MINGW_TRIPLET}-g++)
-set(CMAKE_ASM_COMPILER ${AUTORUN_MINGW_TRIPLET}-gcc)
-set(CMAKE_RC_COMPILER ${AUTORUN_MINGW_TRIPLET}-windres)
-
-# Libraries and headers from the mingw-w64 sysroot only; programs from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${AUTORUN_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,15 +1,4 @@
-# Cross-compiling autorun.exe for Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiling autorun.exe for 64-bit Windows with mingw-w64 (Debian: g++-mingw-w64-x86-64).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(AUTORUN_MINGW_TRIPLET x86_64-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${AUTORUN_MINGW_TRIPLET}-gcc)
-set(CMAKE_CXX_COMPILER ${AUTORUN_MINGW_TRIPLET}-g++)
-set(CMAKE_ASM_COMPILER ${AUTORUN_MINGW_TRIPLET}-gcc)
-set(CMAKE_RC_COMPILER ${AUTORUN_MINGW_TRIPLET}-windres)
-
-# Libraries and headers from the mingw-w64 sysroot only; programs from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${AUTORUN_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/child_process.h"
@@ -44,6 +45,29 @@ struct Fault {
   Cut cut;
   std::uint64_t size = 0;
   std::vector<std::uint8_t> bytes;
+};
+
+// Shorthands for the rows of a fault table.
+inline Fault Truncated(Cut::From from, std::size_t bytes = 0) { return {FaultKind::Truncated, {from, bytes}, 0, {}}; }
+inline Fault Of(FaultKind kind) { return {kind, {}, 0, {}}; }
+inline Fault Grown(std::uint64_t size, std::vector<std::uint8_t> tail = {}) {
+  return {FaultKind::Oversized, {}, size, std::move(tail)};
+}
+inline Fault Replaced(std::vector<std::uint8_t> bytes) { return {FaultKind::Replaced, {}, 0, std::move(bytes)}; }
+
+// What the launcher must do about one broken file.
+enum class Outcome {
+  RuntimeError,  // the runtime's message naming the file and the cause, then status 1
+  QuietEnd,      // End: status 0, no message, nothing started
+  NotOpened,     // nothing reported, the launcher goes on, the opener is not run
+  Used,          // as if nothing were wrong
+};
+
+struct FaultRow {
+  const char* name;
+  Fault fault;
+  Outcome outcome;
+  std::string_view cause;  // RuntimeError: the exact cause; "" takes any
 };
 
 // Breaks `relative` (spelled as the sample disc spells it) on `disc`.

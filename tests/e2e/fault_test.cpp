@@ -76,30 +76,9 @@ const DiscFile kDiscFiles[] = {
      &kDocumentationButton, DiscPicture::Help, nullptr},
 };
 
-enum class Outcome {
-  RuntimeError,  // the runtime's message naming the file, then status 1
-  QuietEnd,      // End: status 0, no message, nothing started
-  NotOpened,     // nothing reported, the launcher goes on, the opener is not run
-  Used,          // as if nothing were wrong
-};
-
-struct FaultRow {
-  const char* name;
-  Fault fault;
-  Outcome outcome;
-  std::string_view cause;  // RuntimeError: the exact cause; "" takes any
-};
-
 constexpr std::uint64_t kPictureCap = platform::kMaxPictureFileBytes;
 constexpr std::uint64_t kCursorCap = 4u << 20;
 constexpr std::uint64_t kHugeProgram = 1ull << 30;  // a hole: costs no disc space
-
-Fault Cut(Cut::From from, std::size_t bytes = 0) { return {FaultKind::Truncated, {from, bytes}, 0, {}}; }
-Fault Of(FaultKind kind) { return {kind, {}, 0, {}}; }
-Fault Grown(std::uint64_t size, std::vector<std::uint8_t> tail = {}) {
-  return {FaultKind::Oversized, {}, size, std::move(tail)};
-}
-Fault Replaced(std::vector<std::uint8_t> bytes) { return {FaultKind::Replaced, {}, 0, std::move(bytes)}; }
 
 // The button and help pictures: GIF files of about 1 to 3 KiB, a 768-byte
 // colour table from byte 13, the image descriptor at 789.
@@ -109,14 +88,14 @@ const std::vector<FaultRow>& PictureFaults() {
   static const std::vector<FaultRow> rows = {
       {"missing", Of(F::Missing), Outcome::RuntimeError, "file not found"},
       {"empty", Of(F::Empty), Outcome::RuntimeError, "empty file"},
-      {"cut inside its signature (3 bytes)", Cut(C::Start, 3), Outcome::RuntimeError, "not a picture"},
-      {"cut after its signature (6 bytes)", Cut(C::Start, 6), Outcome::RuntimeError, "truncated picture"},
-      {"cut inside the screen descriptor (10 bytes)", Cut(C::Start, 10), Outcome::RuntimeError, "truncated picture"},
-      {"cut inside the colour table (400 bytes)", Cut(C::Start, 400), Outcome::RuntimeError, "truncated picture"},
-      {"cut inside the image descriptor (795 bytes)", Cut(C::Start, 795), Outcome::RuntimeError, "truncated picture"},
-      {"cut in the middle of the image data", Cut(C::Middle), Outcome::RuntimeError, "truncated picture"},
-      {"cut 3 bytes short, inside the last data block", Cut(C::End, 3), Outcome::RuntimeError, "truncated picture"},
-      {"cut 1 byte short, no trailer", Cut(C::End, 1), Outcome::RuntimeError, "truncated picture"},
+      {"cut inside its signature (3 bytes)", Truncated(C::Start, 3), Outcome::RuntimeError, "not a picture"},
+      {"cut after its signature (6 bytes)", Truncated(C::Start, 6), Outcome::RuntimeError, "truncated picture"},
+      {"cut inside the screen descriptor (10 bytes)", Truncated(C::Start, 10), Outcome::RuntimeError, "truncated picture"},
+      {"cut inside the colour table (400 bytes)", Truncated(C::Start, 400), Outcome::RuntimeError, "truncated picture"},
+      {"cut inside the image descriptor (795 bytes)", Truncated(C::Start, 795), Outcome::RuntimeError, "truncated picture"},
+      {"cut in the middle of the image data", Truncated(C::Middle), Outcome::RuntimeError, "truncated picture"},
+      {"cut 3 bytes short, inside the last data block", Truncated(C::End, 3), Outcome::RuntimeError, "truncated picture"},
+      {"cut 1 byte short, no trailer", Truncated(C::End, 1), Outcome::RuntimeError, "truncated picture"},
       {"a folder", Of(F::Folder), Outcome::RuntimeError, "file not found"},
       {"a FIFO", Of(F::Fifo), Outcome::RuntimeError, "file not found"},
       {"a dangling symbolic link", Of(F::DanglingLink), Outcome::RuntimeError, "file not found"},
@@ -150,11 +129,11 @@ const std::vector<FaultRow>& BusyPointerFaults() {
   static const std::vector<FaultRow> rows = {
       {"missing", Of(F::Missing), Outcome::QuietEnd, ""},
       {"empty", Of(F::Empty), Outcome::QuietEnd, ""},
-      {"cut after \"RIFF\" (4 bytes)", Cut(C::Start, 4), Outcome::QuietEnd, ""},
-      {"cut after the RIFF header (12 bytes)", Cut(C::Start, 12), Outcome::QuietEnd, ""},
-      {"cut inside the header chunk (40 bytes)", Cut(C::Start, 40), Outcome::QuietEnd, ""},
-      {"cut in the middle of the frames", Cut(C::Middle), Outcome::QuietEnd, ""},
-      {"cut 1 byte short", Cut(C::End, 1), Outcome::QuietEnd, ""},
+      {"cut after \"RIFF\" (4 bytes)", Truncated(C::Start, 4), Outcome::QuietEnd, ""},
+      {"cut after the RIFF header (12 bytes)", Truncated(C::Start, 12), Outcome::QuietEnd, ""},
+      {"cut inside the header chunk (40 bytes)", Truncated(C::Start, 40), Outcome::QuietEnd, ""},
+      {"cut in the middle of the frames", Truncated(C::Middle), Outcome::QuietEnd, ""},
+      {"cut 1 byte short", Truncated(C::End, 1), Outcome::QuietEnd, ""},
       {"a folder", Of(F::Folder), Outcome::QuietEnd, ""},
       {"a FIFO", Of(F::Fifo), Outcome::QuietEnd, ""},
       {"a dangling symbolic link", Of(F::DanglingLink), Outcome::QuietEnd, ""},
@@ -181,10 +160,10 @@ const std::vector<FaultRow>& ProgramFaults() {
   static const std::vector<FaultRow> rows = {
       {"missing", Of(F::Missing), Outcome::RuntimeError, "file not found"},
       {"empty", Of(F::Empty), Outcome::RuntimeError, "not an executable format"},
-      {"cut to \"#\" (1 byte)", Cut(C::Start, 1), Outcome::RuntimeError, "not an executable format"},
+      {"cut to \"#\" (1 byte)", Truncated(C::Start, 1), Outcome::RuntimeError, "not an executable format"},
       // The kernel's answer to an empty interpreter name differs between versions.
-      {"cut to \"#!\" (2 bytes)", Cut(C::Start, 2), Outcome::RuntimeError, ""},
-      {"cut inside the interpreter's name (\"#!/bin/s\")", Cut(C::Start, 8), Outcome::RuntimeError,
+      {"cut to \"#!\" (2 bytes)", Truncated(C::Start, 2), Outcome::RuntimeError, ""},
+      {"cut inside the interpreter's name (\"#!/bin/s\")", Truncated(C::Start, 8), Outcome::RuntimeError,
        "program interpreter not found"},
       {"a folder", Of(F::Folder), Outcome::RuntimeError, "file not found"},
       {"a FIFO", Of(F::Fifo), Outcome::RuntimeError, "file not found"},
@@ -218,7 +197,7 @@ const std::vector<FaultRow>& GuideFaults() {
       {"a dangling symbolic link", Of(F::DanglingLink), Outcome::NotOpened, ""},
       {"a looping symbolic link", Of(F::LoopingLink), Outcome::NotOpened, ""},
       {"empty", Of(F::Empty), Outcome::Used, ""},
-      {"cut in the middle", Cut(Cut::From::Middle), Outcome::Used, ""},
+      {"cut in the middle", Truncated(Cut::From::Middle), Outcome::Used, ""},
       {"unreadable (mode 000)", Of(F::Unreadable), Outcome::Used, ""},
       {"1 GiB long", Grown(kHugeProgram), Outcome::Used, ""},
       {"only in a twin of its folder spelled in the other case", Of(F::OnlyInTwin), Outcome::Used, ""},

@@ -1,0 +1,14 @@
+# What both mingw-w64 toolchain files share; each names its processor and
+# AUTORUN_MINGW_TRIPLET first.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${AUTORUN_MINGW_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${AUTORUN_MINGW_TRIPLET}-g++)
+set(CMAKE_ASM_COMPILER ${AUTORUN_MINGW_TRIPLET}-gcc)
+set(CMAKE_RC_COMPILER ${AUTORUN_MINGW_TRIPLET}-windres)
+
+# Libraries and headers from the mingw-w64 sysroot only; programs from the host.
+set(CMAKE_FIND_ROOT_PATH /usr/${AUTORUN_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
