@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -24,6 +25,11 @@ struct ResolveCase {
   const char* literal;
   const char* expected;  // nullptr: not found
 };
+
+// nullptr: nothing found.
+std::optional<std::string> Expected(const char* path) {
+  return path == nullptr ? std::nullopt : std::optional<std::string>(path);
+}
 
 TEST(ResolveDiscPath, FindsEachSpellingOfTheDiscTree) {
   const ResolveCase cases[] = {
@@ -47,13 +53,7 @@ TEST(ResolveDiscPath, FindsEachSpellingOfTheDiscTree) {
     TempDir dir;
     for (const char* f : c.files) dir.Write(f, f);
     dir.Enter();
-    auto resolved = ResolveDiscPath(c.literal);
-    if (c.expected == nullptr) {
-      EXPECT_FALSE(resolved.has_value()) << *resolved;
-    } else {
-      ASSERT_TRUE(resolved.has_value());
-      EXPECT_EQ(*resolved, c.expected);
-    }
+    EXPECT_EQ(ResolveDiscPath(c.literal), Expected(c.expected));
   }
 }
 
@@ -98,13 +98,7 @@ TEST(ResolveDiscPath, RepeatedLookupsGiveWhatAFreshSearchGives) {
     for (const Step& step : c.steps) {
       SCOPED_TRACE(step.literal);
       if (step.rename_from != nullptr) fs::rename(step.rename_from, step.rename_to);
-      auto resolved = ResolveDiscPath(step.literal);
-      if (step.expected == nullptr) {
-        EXPECT_FALSE(resolved.has_value()) << *resolved;
-      } else {
-        ASSERT_TRUE(resolved.has_value());
-        EXPECT_EQ(*resolved, step.expected);
-      }
+      EXPECT_EQ(ResolveDiscPath(step.literal), Expected(step.expected));
     }
   }
 }
@@ -114,12 +108,12 @@ TEST(ResolveDiscPath, AnotherDirectoryIsSearchedAfresh) {
   TempDir first;
   first.Write("Setup/a.gif", "");
   first.Enter();
-  ASSERT_EQ(ResolveDiscPath("setup\\a.gif"), std::optional<std::string>("Setup/a.gif"));
+  ASSERT_EQ(ResolveDiscPath("setup\\a.gif"), Expected("Setup/a.gif"));
   TempDir second;
   second.Write("SETUP/a.gif", "");
   second.Write("Setup/a.gif", "");
   second.Enter();
-  EXPECT_EQ(ResolveDiscPath("setup\\a.gif"), std::optional<std::string>("SETUP/a.gif"));
+  EXPECT_EQ(ResolveDiscPath("setup\\a.gif"), Expected("SETUP/a.gif"));
 }
 
 TEST(ResolveDiscPath, ManyCaseVariantsStayBounded) {
