@@ -42,10 +42,10 @@ struct ControlState : ControlSurface {
 
 // The classic arrow, drawn here so the pointer looks the same on every server.
 constexpr std::array<std::string_view, 19> kArrowPointer = {
-    "X           ", "XX          ", "X.X         ", "X..X        ", "X...X       ",
-    "X....X      ", "X.....X     ", "X......X    ", "X.......X   ", "X........X  ",
-    "X.........X ", "X......XXXXX", "X...X..X    ", "X..XX..X    ", "X.X  X..X   ",
-    "XX   X..X   ", "X     X..X  ", "      X..X  ", "       XX   ",
+    "#           ", "##          ", "#.#         ", "#..#        ", "#...#       ",
+    "#....#      ", "#.....#     ", "#......#    ", "#.......#   ", "#........#  ",
+    "#.........# ", "#......#####", "#...#..#    ", "#..##..#    ", "#.#  #..#   ",
+    "##   #..#   ", "#     #..#  ", "      #..#  ", "       ##   ",
 };
 
 Image ArrowImage() {
@@ -53,7 +53,7 @@ Image ArrowImage() {
   for (int y = 0; y < img.height; ++y)
     for (int x = 0; x < img.width; ++x) {
       char c = kArrowPointer[y][x];
-      if (c != ' ') img.pixels[y * img.width + x] = c == 'X' ? 0xFF000000 : 0xFFFFFFFF;
+      if (c != ' ') img.pixels[y * img.width + x] = c == '#' ? 0xFF000000 : 0xFFFFFFFF;
     }
   return img;
 }
