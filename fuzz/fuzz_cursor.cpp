@@ -1,14 +1,12 @@
-// The pointer-file reader on arbitrary bytes: a still CUR or ICO, or an
-// animated RIFF "ACON" with its anih, rate, seq and LIST "fram" chunks.
+// libFuzzer entry: the pointer-file reader (CUR, ICO, animated) on arbitrary bytes; an insane pointer aborts.
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "fuzz/sane_picture.h"
+#include "fuzz/check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string problem = fuzz::CursorProblem(platform::DecodeCursorFile({data, size}));
-  if (!problem.empty()) {
+  if (const std::string problem = fuzz::CursorProblem({data, size}); !problem.empty()) {
     std::fprintf(stderr, "insane cursor: %s\n", problem.c_str());
     std::abort();
   }

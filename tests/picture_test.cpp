@@ -5,8 +5,12 @@
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 
+#include "fuzz/check.h"
 #include "platform/cursor_file.h"
 #include "platform/dib.h"
 #include "platform/gif.h"
@@ -418,6 +422,31 @@ TEST(Readers, Bmp24ViewShowsWhatTheDecoderShows) {
     }
   EXPECT_FALSE(platform::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 8})));
   EXPECT_FALSE(platform::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 32})));
+}
+
+// Inputs kept under tests/regressions/<reader>/ (what the fuzzers caught, and
+// decode bombs) pass the fuzzers' own checks; a bomb shows all it announces or
+// is refused.
+TEST(Readers, KeptHostileInputsStaySane) {
+  const std::map<std::string, std::string (*)(fuzz::Bytes)> kChecks = {
+      {"picture", &fuzz::PictureProblem}, {"cursor", &fuzz::CursorProblem}, {"object", &fuzz::ObjectProblem}};
+  const std::map<std::string, std::variant<int, E>> kBombs = {
+      {"gif-4096x4096-uniform-lzw-bomb.gif", 4096}, {"gif-4096x4096-screen-1x1-image.gif", 4096},
+      {"gif-4097-wide.gif", E::TooLarge}, {"gif-4096x4096-clear-codes-only.gif", E::BadField}};
+  int files = 0;
+  for (const auto& folder : std::filesystem::directory_iterator(AUTORUN_REGRESSION_DIR))
+    for (const auto& file : std::filesystem::directory_iterator(folder)) {
+      std::ifstream in(file.path(), std::ios::binary);
+      const Bytes bytes(std::istreambuf_iterator<char>(in), {});
+      EXPECT_EQ(kChecks.at(folder.path().filename())(bytes), "") << file.path();
+      const auto bomb = kBombs.find(file.path().filename());
+      if (bomb == kBombs.end()) continue;
+      const auto shown = platform::DecodePicture(bytes);
+      EXPECT_EQ(ErrorOf(shown), std::holds_alternative<E>(bomb->second) ? Error(std::get<E>(bomb->second)) : std::nullopt);
+      EXPECT_TRUE(ErrorOf(shown) || std::get<Image>(shown).height == std::get<int>(bomb->second)) << bomb->first;
+      ++files;
+    }
+  EXPECT_EQ(files, 4);
 }
 
 }  // namespace
