@@ -32,7 +32,8 @@ Step U(Control c, float x = 100, float y = 100, std::int16_t b = 1) { return {'U
 Step At(std::uint64_t call, Step s) { return s.at = call, s; }
 const Step kLoad{'L'};
 
-// Files present at start-up, then taken away; errors stop the step, not the scenario.
+// Files present at start-up, then taken away; an error ends its step, not the scenario.
+// Steps from inside a wait come first.
 std::string Play(const std::vector<std::string>& missing, const std::vector<Step>& steps) {
   FakeRuntime rt(autorun::Program());
   rt.Load();
@@ -40,13 +41,13 @@ std::string Play(const std::vector<std::string>& missing, const std::vector<Step
   rt.missing.insert(missing.begin(), missing.end());
   for (const Step& s : steps) {
     const MouseEvent event = s.kind == 'D' ? MouseEvent::Down : s.kind == 'M' ? MouseEvent::Move : MouseEvent::Up;
-    if (s.at > 0) rt.QueueAt(s.at, s.control, event, {s.button, 0, s.x, s.y});
-  }
-  for (const Step& s : steps) {
-    if (s.at > 0) continue;
-    const MouseEvent event = s.kind == 'D' ? MouseEvent::Down : s.kind == 'M' ? MouseEvent::Move : MouseEvent::Up;
+    const MouseArgs args{s.button, 0, s.x, s.y};
+    if (s.at > 0) {
+      rt.queue.emplace(s.at, FakeRuntime::Queued{s.control, event, args});
+      continue;
+    }
     try {
-      s.kind == 'L' ? rt.Load() : rt.Deliver(s.control, event, {s.button, 0, s.x, s.y});
+      s.kind == 'L' ? rt.Load() : rt.Deliver(s.control, event, args);
     } catch (const RuntimeError& e) {
       rt.Note("! " + e.operation() + " " + e.path());
     } catch (const ProgramEnd&) {
