@@ -29,7 +29,7 @@ Bytes FakeBmp(std::size_t size) {
 // 2 "\1CompObj", 3 "\1Ole10Native"), mini FAT, mini stream, the native stream.
 struct Object {
   Bytes b;
-  std::uint32_t Get(std::size_t at) const { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | b[at + 3] << 24; }
+  std::uint32_t Get(std::size_t at) const { return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | std::uint32_t{b[at + 3]} << 24; }
   void Set(std::size_t at, std::uint32_t v) { Put(b, at, 4, v); }
   std::size_t Sector(std::uint32_t s) const { return 24 + ((s + std::size_t{1}) << b[24 + 30]); }
   std::size_t Fat(std::uint32_t s) const { return Sector(s >> (b[24 + 30] - 2)) + 4 * (s % ((1u << b[24 + 30]) / 4)); }
