@@ -48,12 +48,14 @@ int main(int argc, char** argv) {
     seeds["object/mini_v" + v + ".obj"] = assets::BuildPictureObject(small, 0x01D0'0000'0000'0000, version);
     seeds["object/regular_v" + v + ".obj"] = assets::BuildPictureObject(large, 0x01D0'0000'0000'0000, version);
   }
-  // The sample disc's pictures and pointers, as the build made them.
-  for (const auto& entry : fs::directory_iterator(fs::path(AUTORUN_BUILD_DIR) / "disc/Setup/images")) {
-    std::ifstream in(entry.path(), std::ios::binary);
-    const bool pointer = entry.path().extension() == ".ani";
-    seeds[(pointer ? "cursor/" : "picture/") + entry.path().filename().string()] = Bytes(std::istreambuf_iterator<char>(in), {});
-  }
+  // The pictures and pointers the build drew for the launcher and its sample disc.
+  for (const char* folder : {"disc/Setup/images", "assets"})
+    for (const auto& entry : fs::directory_iterator(fs::path(AUTORUN_BUILD_DIR) / folder)) {
+      const std::string type = entry.path().extension(), name = entry.path().filename();
+      if (type != ".gif" && type != ".ico" && type != ".cur" && type != ".ani") continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      seeds[(type == ".ani" || type == ".cur" ? "cursor/" : "picture/") + name] = Bytes(std::istreambuf_iterator<char>(in), {});
+    }
   for (const auto& [name, bytes] : seeds) {
     fs::create_directories((fs::path(argv[1]) / name).parent_path());
     std::ofstream out(fs::path(argv[1]) / name, std::ios::binary);
