@@ -1,58 +1,44 @@
 #pragma once
-// A temporary folder that a test works in: created empty, made the current
-// directory, and removed with everything in it afterwards.
+// Temporary folders for tests: created empty under the system's temporary
+// folder ("autorun-<what>-" and six random characters), removed with all they hold.
 
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 namespace testing_support {
 
-// A new folder of this user's own under the system's temporary folder, named
-// after what it is for ("autorun-<what>-" and six random characters).
-inline std::filesystem::path MakeTempFolder(std::string_view what) {
-  std::string pattern =
-      (std::filesystem::temp_directory_path() / ("autorun-" + std::string(what) + "-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("cannot create a temporary folder for " + std::string(what));
+inline std::filesystem::path MakeTempFolder(const std::string& what) {
+  std::string pattern = (std::filesystem::temp_directory_path() / ("autorun-" + what + "-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temporary folder for " + what);
   return pattern;
 }
 
+// A test's own folder, which it may make the current directory.
 class TempDir {
  public:
-  TempDir() : path_(MakeTempFolder("test")), previous_(std::filesystem::current_path()) {}
   ~TempDir() {
     std::filesystem::current_path(previous_);
     std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
   const std::filesystem::path& path() const { return path_; }
   void Enter() const { std::filesystem::current_path(path_); }
-
-  // Writes `content` to a file below the folder, creating its parent folders.
-  std::filesystem::path Write(std::string_view relative, std::string_view content,
-                              bool executable = false) const {
-    std::filesystem::path file = path_ / relative;
+  // A file below the folder, with its parent folders.
+  std::filesystem::path Write(const std::string& relative, const std::string& content, bool executable = false) const {
+    const std::filesystem::path file = path_ / relative;
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary).write(content.data(), static_cast<std::streamsize>(content.size()));
-    if (executable)
-      std::filesystem::permissions(file, std::filesystem::perms::owner_exec,
-                                   std::filesystem::perm_options::add);
+    std::ofstream(file, std::ios::binary) << content;
+    if (executable) std::filesystem::permissions(file, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     return file;
   }
 
  private:
-  std::filesystem::path path_;
-  std::filesystem::path previous_;
+  const std::filesystem::path path_ = MakeTempFolder("test"), previous_ = std::filesystem::current_path();
 };
 
 }  // namespace testing_support

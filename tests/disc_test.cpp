@@ -1,0 +1,201 @@
+// The disc as the launcher meets it: paths spelled as the program writes
+// them, files read whole, programs and the guide started, and the message a
+// failure shows.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "platform/disc_actions.h"
+#include "platform/disc_path.h"
+#include "platform/process.h"
+#include "platform/runtime.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::FileError;
+using testing_support::TempDir;
+
+struct Lookup {
+  const char* literal;
+  const char* found;  // nullptr: nothing
+  const char* rename_from = nullptr;  // applied to the disc first
+  const char* rename_to = nullptr;
+};
+
+// Each case a fresh disc of the listed files, then lookups in order: a folder
+// found once must give what a fresh search gives, however the disc changes.
+TEST(DiscPath, FindsEachSpellingTheWayAFreshSearchWould) {
+  const std::pair<std::vector<const char*>, std::vector<Lookup>> kCases[] = {
+      {{"setup/images/help.gif"}, {{"setup\\images\\help.gif", "setup/images/help.gif"}, {"setup\\images\\exit.gif", nullptr},
+                                   {"manual\\a.html", nullptr}, {"..\\a.gif", nullptr}, {"\\a.gif", nullptr}, {"", nullptr}}},
+      {{"Setup/images/HELP.GIF"}, {{"setup\\images\\help.gif", "Setup/images/HELP.GIF"}, {"setup/./images//help.gif", "Setup/images/HELP.GIF"}}},
+      {{"Setup/a.gif", "setup/a.gif"}, {{"setup\\a.gif", "setup/a.gif"}}},
+      {{"setup/Ä.gif"}, {{"setup\\ä.gif", nullptr}}},
+      {{"setup/images/help.gif", "Setup/Setup.exe"}, {{"Setup\\images\\help.gif", "setup/images/help.gif"}}},
+      {{"Setup/images/a.gif", "Setup/images/b.gif"},
+       {{"setup\\images\\a.gif", "Setup/images/a.gif"}, {"setup\\images\\b.gif", "Setup/images/b.gif"},
+        {"setup\\images\\c.gif", nullptr}, {"SETUP\\IMAGES\\A.GIF", "Setup/images/a.gif"}}},
+      {{"SETUP/a.gif", "Setup/a.gif", "Setup/b.gif"},
+       {{"setup\\b.gif", "Setup/b.gif"}, {"setup\\a.gif", "SETUP/a.gif"}, {"setup\\b.gif", "Setup/b.gif"}}},
+      {{"Setup/a.gif"},
+       {{"setup\\a.gif", "Setup/a.gif"}, {"setup\\a.gif", "SETUP/a.gif", "Setup", "SETUP"},
+        {"setup\\a.gif", nullptr, "SETUP", "other"}, {"other\\a.gif", "other/a.gif"}, {"OTHER\\a.gif", "other/a.gif"},
+        {"OTHER\\a.gif", "Other/a.gif", "other", "Other"}}},
+      {{"Setup/a.gif"}, {{"setup\\a.gif", "Setup/a.gif"}, {"setup\\a.gif", "setup/a.gif", "Setup", "setup"}}},
+  };
+  for (const auto& [files, lookups] : kCases) {
+    TempDir dir;
+    for (const char* f : files) dir.Write(f, f);
+    dir.Enter();
+    for (const Lookup& l : lookups) {
+      if (l.rename_from) fs::rename(l.rename_from, l.rename_to);
+      EXPECT_EQ(platform::ResolveDiscPath(l.literal).value_or("-"), l.found ? l.found : "-") << l.literal;
+    }
+  }
+  // The same folders below another directory are searched afresh.
+  TempDir other;
+  other.Write("SETUP/a.gif", ""), other.Write("Setup/a.gif", "");
+  other.Enter();
+  EXPECT_EQ(platform::ResolveDiscPath("setup\\a.gif").value_or("-"), "SETUP/a.gif");
+}
+
+TEST(DiscPath, ManyCaseVariantsStayBounded) {
+  TempDir dir;
+  for (int mask = 0; mask < 64; ++mask) {  // every spelling of "images", none holding the file
+    std::string name = "images";
+    for (int i = 0; i < 6; ++i) name[i] = static_cast<char>(name[i] - (mask >> i & 1) * 32);
+    fs::create_directories(dir.path() / name / "sub");
+  }
+  dir.Enter();
+  EXPECT_FALSE(platform::ResolveDiscPath("images\\sub\\missing.gif"));
+}
+
+TEST(DiscFile, ReadsRegularFilesWholeAndNothingThatCouldBlock) {
+  TempDir dir;
+  dir.Write("setup/images/help.gif", "GIF89a-help"), dir.Write("setup/empty.gif", "");
+  dir.Write("setup/big.gif", std::string(2049, 'x'));
+  fs::create_symlink("images/help.gif", dir.path() / "setup/link.gif");
+  fs::create_directories(dir.path() / "setup/folder.gif");
+  ASSERT_EQ(::mkfifo((dir.path() / "setup/fifo.gif").c_str(), 0644), 0);
+  fs::create_symlink("nowhere.gif", dir.path() / "setup/dangling.gif");
+  fs::create_symlink("loop.gif", dir.path() / "setup/loop.gif");
+  fs::create_symlink("/dev/zero", dir.path() / "setup/device.gif");
+  dir.Enter();
+  const std::pair<const char*, std::string> kCases[] = {
+      {"Setup\\Images\\Help.gif", "GIF89a-help"}, {"setup\\link.gif", "GIF89a-help"}, {"setup\\empty.gif", ""},
+      {"setup\\folder.gif", "not found"}, {"setup\\fifo.gif", "not found"}, {"setup\\dangling.gif", "not found"},
+      {"setup\\loop.gif", "not found"}, {"setup\\device.gif", "not found"}, {"setup\\absent.gif", "not found"},
+      {"setup\\big.gif", "too large"},
+  };
+  for (const auto& [literal, read] : kCases) {
+    const auto result = platform::ReadDiscFile(literal, 2048);
+    const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&result);
+    EXPECT_EQ(bytes ? std::string(bytes->begin(), bytes->end()) : platform::Describe(std::get<FileError>(result)).substr(5),
+              read)
+        << literal;
+  }
+  // Root reads every file: read as nobody in a child.
+  fs::permissions(dir.Write("secret.gif", "GIF89a"), fs::perms::none);
+  fs::permissions(dir.path(), fs::perms::all);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    const auto result = platform::ReadDiscFile("secret.gif", 1024);
+    ::_exit(std::holds_alternative<FileError>(result) && std::get<FileError>(result) == FileError::Unreadable ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "an unreadable file was not reported as unreadable";
+}
+
+// What a started program wrote, once it has.
+std::string WrittenBy(const fs::path& file) {
+  for (int i = 0; i < 500 && !fs::exists(file); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::stringstream text;
+  return text << std::ifstream(file).rdbuf(), text.str();
+}
+
+TEST(Programs, StartDetachedInTheirOwnSessionAndAreReaped) {
+  TempDir dir;
+  dir.Write("Setup/Setup.exe", "#!/bin/sh\necho \"$# $(pwd) $(ps -o sid= -p $$)\" > ran.txt\n", true);
+  dir.Enter();
+  platform::ReapChildrenAutomatically();
+  const std::int32_t pid = platform::StartProgram("setup\\SETUP.EXE");
+  std::istringstream ran(WrittenBy(dir.path() / "ran.txt"));
+  std::string argc, cwd, sid;
+  ran >> argc >> cwd >> sid;
+  EXPECT_EQ(argc + " " + fs::canonical(cwd).string() + " " + sid,
+            "0 " + fs::canonical(dir.path()).string() + " " + std::to_string(pid));
+  bool reaped = false;
+  for (int i = 0; i < 500 && !reaped; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    reaped = !fs::exists("/proc/" + std::to_string(pid));
+  }
+  EXPECT_TRUE(reaped) << "pid " << pid << " left a zombie";
+}
+
+TEST(Programs, EveryFailureToStartIsARuntimeError) {
+  TempDir dir;
+  dir.Write("plain.exe", "#!/bin/sh\n"), dir.Write("script.exe", "#!/no/such/interpreter\n", true);
+  dir.Write("foreign.exe", std::string("MZ\x90\x00\x03\x00\x00\x00garbage", 16), true);
+  fs::create_directories(dir.path() / "folder.exe");
+  dir.Enter();
+  const std::pair<const char*, const char*> kCases[] = {
+      {"missing.exe", "file not found"},  {"folder.exe", "file not found"},
+      {"plain.exe", "permission denied"}, {"script.exe", "program interpreter not found"},
+      {"foreign.exe", "not an executable format"},
+  };
+  for (const auto& [literal, cause] : kCases) {
+    try {
+      platform::StartProgram(literal);
+      ADD_FAILURE() << literal << " started";
+    } catch (const platform::RuntimeError& e) {
+      EXPECT_EQ(e.what(), "Shell \"" + std::string(literal) + "\": " + cause);
+    }
+  }
+}
+
+TEST(Programs, TheGuideGoesToTheDesktopByItsAbsolutePathWhenItIsAFile) {
+  TempDir bin, disc;
+  bin.Write("xdg-open", "#!/bin/sh\necho \"$@\" >> \"$(dirname \"$0\")/opened.txt\"\n", true);
+  const std::string path = std::getenv("PATH");
+  ::setenv("PATH", (bin.path().string() + ":" + path).c_str(), 1);
+  disc.Write("Manual/UserGuideEng.html", "<html></html>");
+  fs::create_directories(disc.path() / "Other/UserGuideEng.html");
+  ASSERT_EQ(::mkfifo((disc.path() / "Other/fifo.html").c_str(), 0644), 0);
+  disc.Enter();
+  platform::ReapChildrenAutomatically();
+  EXPECT_EQ(platform::OpenDocument("edit", "manual\\userguideeng.html"), 31);
+  for (const char* literal : {"Missing\\UserGuideEng.html", "Other\\UserGuideEng.html", "Other\\fifo.html"})
+    EXPECT_EQ(platform::OpenDocument("open", literal), 2) << literal;
+  EXPECT_EQ(platform::OpenDocument("open", "manual\\userguideeng.html"), 42);
+  EXPECT_EQ(WrittenBy(bin.path() / "opened.txt"), fs::canonical("Manual/UserGuideEng.html").string() + "\n");
+  ::setenv("PATH", path.c_str(), 1);
+}
+
+TEST(RuntimeErrors, NameOperationPathAndCauseInBothLanguages) {
+  const auto text = DescribeRuntimeError(platform::RuntimeError("LoadPicture", "setup\\help.gif", "file not found"));
+  EXPECT_EQ(text.english, "Run-time error: LoadPicture \"setup\\help.gif\": file not found");
+  EXPECT_EQ(text.chinese, "執行階段錯誤：LoadPicture「setup\\help.gif」：找不到檔案");
+  // Every cause the runtime reports reads in Chinese too; an unknown one keeps a general phrase.
+  std::vector<std::string> causes = {"program interpreter not found", "program cannot be started", "damaged picture object"};
+  for (auto e : {FileError::NotFound, FileError::Unreadable, FileError::TooLarge}) causes.emplace_back(platform::Describe(e));
+  for (int e = 0; e <= static_cast<int>(platform::PictureError::Unsupported); ++e)
+    causes.emplace_back(platform::Describe(static_cast<platform::PictureError>(e)));
+  for (int e : {ENOENT, EACCES, ENOEXEC, EISDIR, ENOMEM}) causes.push_back(platform::DescribeSpawnError(e));
+  for (const std::string& cause : causes)
+    EXPECT_EQ(DescribeRuntimeError(platform::RuntimeError("", "", cause)).chinese.find("無法完成操作"), std::string::npos) << cause;
+  EXPECT_NE(DescribeRuntimeError(platform::RuntimeError("", "", "new")).chinese.find("無法完成操作"), std::string::npos);
+}
+
+}  // namespace

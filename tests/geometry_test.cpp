@@ -1,0 +1,179 @@
+// What every window runtime does alike with the controls: their places and
+// design-time pictures, a new picture's effect on a control, the mouse
+// arguments, drawing the client area, and running a bound procedure.
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <stdexcept>
+
+#include "assets/embedded.h"
+#include "assets/picture_object.h"
+#include "autorun/program.h"
+#include "platform/cursor_file.h"
+#include "platform/control_geometry.h"
+#include "tests/picture_test_util.h"
+
+namespace {
+
+using namespace platform;
+using picture_test::MakeF;
+using picture_test::MakeIndexedF;
+
+Picture Shared(Image image) { return Picture(std::make_shared<const Image>(std::move(image))); }
+
+TEST(Controls, RectanglesMeetWhereTheyShareAPixel) {
+  const std::array<PixelRect, 4> kCases[] = {  // a, b, a and b, both
+      {{{0, 0, 4, 3}, {2, 1, 5, 5}, {2, 1, 2, 2}, {0, 0, 7, 6}}},
+      {{{0, 0, 3, 3}, {3, 0, 3, 3}, {}, {0, 0, 6, 3}}},
+      {{{0, 0, 3, 3}, {0, 3, 3, 3}, {}, {0, 0, 3, 6}}},
+      {{{-4, -2, 6, 5}, {1, 1, 0, 9}, {}, {-4, -2, 6, 5}}},
+  };
+  for (const auto& [a, b, both, all] : kCases) {
+    EXPECT_EQ(a.Intersect(b), both);
+    EXPECT_EQ(b.Union(a), all);
+  }
+}
+
+TEST(Controls, APictureSetsTheControlsSizeAndWhatIsDrawnAfresh) {
+  const Picture wide = Shared(MakeF(30, 5)), tall = Shared(MakeF(6, 40));
+  const std::tuple<Picture, Picture, PixelRect, PixelRect> kCases[] = {  // before, after, area, redrawn
+      {tall, wide, {10, 20, 30, 5}, {10, 20, 30, 40}}, {{}, wide, {10, 20, 30, 5}, {10, 20, 30, 5}},
+      {wide, {}, {10, 20, 30, 5}, {10, 20, 30, 5}},    {wide, wide, {10, 20, 30, 5}, {}},
+  };
+  for (const auto& [before, after, area, redrawn] : kCases) {
+    ControlSurface control;
+    control.area = {10, 20, 7, 7};
+    AssignPicture(control, before);
+    EXPECT_EQ(AssignPicture(control, after), redrawn);
+    EXPECT_EQ(control.area, area);
+  }
+}
+
+TEST(Controls, MouseArgumentsInTheProceduresTerms) {
+  EXPECT_EQ(ButtonArgument({true, false, false}) * 100 + ShiftArgument({true, false, false}), 101);
+  EXPECT_EQ(ButtonArgument({false, true, true}) * 100 + ShiftArgument({false, true, true}), 606);
+  const MouseArgs args = ArgsAt(-3, 23, 2, 5);
+  EXPECT_EQ((std::array{args.x, args.y, float(args.button), float(args.shift)}), (std::array{-45.0f, 345.0f, 2.0f, 5.0f}));
+}
+
+// Design-time pictures live in static storage, as the executable's do.
+picture_test::Bytes g_gif, g_object;
+std::span<const std::uint8_t> Gif() { return g_gif; }
+std::span<const std::uint8_t> Object() { return g_object; }
+
+TEST(Controls, DesignTimePicturesAndTheirPlaces) {
+  g_gif = assets::EncodeGif(MakeIndexedF(13, 7));
+  g_object = assets::BuildPictureObject(assets::EncodeBmp24(MakeF(21, 9)), 0);
+  const auto none = MousePointer::Default;
+  const ControlLayout button{Control::Exit, "imgExit", ControlKind::Image, 1110, 4310, 1650, 360, &Gif, none, nullptr},
+      panel{Control::Help, "imgHelp", ControlKind::Image, 3480, 4080, 5655, 1095, nullptr, none, nullptr},
+      background{Control::Ole1, "OLE1", ControlKind::OleContainer, 0, 0, 9615, 7200, &Object, none, nullptr};
+  std::vector<std::uint8_t> scratch;
+  const ControlSurface b = DesignSurface(button, scratch), p = DesignSurface(panel, scratch);
+  EXPECT_EQ(b.area, (PixelRect{74, 287, 13, 7}));
+  EXPECT_EQ(b.picture.image()->pixels, MakeF(13, 7).pixels);
+  EXPECT_EQ(p.area, (PixelRect{232, 272, 377, 73}));
+  EXPECT_TRUE(p.picture.empty());
+  const ControlSurface o = DesignSurface(background, scratch);
+  EXPECT_EQ(o.area, (PixelRect{0, 0, 641, 480}));
+  EXPECT_TRUE(o.bitmap && o.picture.empty());
+  // A broken design-time picture is a load error naming its control.
+  g_gif.pop_back();
+  g_object[30] ^= 0xFF;
+  for (const ControlLayout& c : {button, background}) {
+    try {
+      DesignSurface(c, scratch);
+      ADD_FAILURE() << c.name;
+    } catch (const RuntimeError& e) {
+      EXPECT_EQ(e.what(), "Load \"" + std::string(c.name) + "\": " + (c.picture == &Gif ? "truncated picture" : "damaged picture object"));
+    }
+  }
+}
+
+// A canvas filled with a colour no control uses, so untouched pixels show.
+struct Canvas9 {
+  std::vector<std::uint32_t> pixels = std::vector<std::uint32_t>(11 * 8, 0xFF123456);
+  Canvas View() { return {pixels.data(), 11, 8}; }
+};
+
+TEST(Controls, DrawingBackToFrontInsideTheRequestedPart) {
+  const picture_test::Bytes bmp = assets::EncodeBmp24(MakeF(9, 6));
+  ControlSurface background, button, empty;
+  background.area = {0, 0, 9, 6}, background.bitmap = ViewBmp24(bmp), empty.area = {1, 1, 2, 2};
+  Image picture = MakeF(4, 3);
+  picture.pixels[0] = 0;  // clear: the background shows through
+  AssignPicture(button, Shared(picture));
+  button.area.x = 8, button.area.y = 2;  // reaches past the canvas
+  const std::array<const ControlSurface*, 3> kBackToFront = {&background, &empty, &button};
+  const Image f = MakeF(9, 6);
+  const std::uint32_t untouched = 0xFF123456, window = kWindowColour;
+  const std::tuple<PixelRect, std::vector<std::uint32_t>> kCases[] = {  // (0,0) (1,1) (8,2) (9,2) (8,3) (10,5)
+      {{1, 1, 20, 20}, {untouched, f.At(1, 1), f.At(8, 2), picture.At(1, 0), picture.At(0, 1), window}},
+      {{0, 0, 3, 3}, {f.At(0, 0), f.At(1, 1), untouched, untouched, untouched, untouched}},
+      {{-100, -100, 1000, 1000}, {f.At(0, 0), f.At(1, 1), f.At(8, 2), picture.At(1, 0), picture.At(0, 1), window}},
+      {{9, 0, 2, 2}, {untouched, untouched, untouched, untouched, untouched, untouched}},
+  };
+  for (const auto& [part, expected] : kCases) {
+    Canvas9 canvas;
+    Compose(canvas.View(), kBackToFront, part);
+    const auto at = [&](int x, int y) { return canvas.pixels[y * 11 + x]; };
+    EXPECT_EQ((std::vector{at(0, 0), at(1, 1), at(8, 2), at(9, 2), at(8, 3), at(10, 5)}), expected) << part.x;
+  }
+}
+
+// The window object is owned by g_form alone, as by the runtime, so a procedure can drop it while it runs.
+std::shared_ptr<Form> g_form;
+std::vector<int> g_seen;  // the count of running procedures each run saw
+int g_running = 3;        // already nested three deep
+void Seen(Form&, const MouseArgs& args) { g_seen.push_back(g_running * 100 + int(args.x)); }
+void Unloads(Form& form, const MouseArgs& args) {
+  const std::weak_ptr<Form> held = g_form;
+  g_form.reset();
+  if (!held.expired()) Seen(form, args);
+}
+void Fails(Form&, const MouseArgs&) { throw std::runtime_error("run-time error"); }
+
+TEST(Controls, ABoundProcedureRunsHoldingTheWindowAndCounted) {
+  const Binding kBindings[] = {{Control::Exit, MouseEvent::Up, &Seen}, {Control::Documentation, MouseEvent::Up, &Unloads},
+                               {Control::SetupWizard, MouseEvent::Up, &Fails}};
+  const EventTable events(kBindings);
+  const std::tuple<Control, MouseEvent, bool, std::vector<int>> kCases[] = {
+      {Control::Exit, MouseEvent::Up, true, {430}},        {Control::Exit, MouseEvent::Down, true, {}},
+      {Control::Help, MouseEvent::Up, true, {}},           {Control::Exit, MouseEvent::Up, false, {}},
+      {Control::Documentation, MouseEvent::Up, true, {430}},
+  };
+  for (const auto& [control, event, with_form, seen] : kCases) {
+    g_seen.clear();
+    g_form = with_form ? std::make_shared<Form>() : nullptr;
+    RunBound(events, control, event, g_form, ArgsAt(2, 3, 1, 0), g_running);
+    EXPECT_EQ(g_seen, seen);
+    EXPECT_EQ(g_running, 3);
+  }
+  g_form = std::make_shared<Form>();
+  EXPECT_THROW(RunBound(events, Control::SetupWizard, MouseEvent::Up, g_form, {}, g_running), std::runtime_error);
+  EXPECT_EQ(g_running, 3);
+  g_form.reset();
+}
+
+// The pictures built into the launcher fit the controls the layout makes.
+TEST(Controls, BuiltInPicturesFitTheirControls) {
+  const WindowLayout& window = autorun::Layout();
+  std::vector<std::uint8_t> scratch;
+  for (const ControlLayout& c : window.controls) {
+    const ControlSurface s = DesignSurface(c, scratch);
+    const Image* picture = s.picture.image();
+    const int w = s.bitmap ? s.bitmap->width : picture ? picture->width : s.area.w;
+    const int h = s.bitmap ? s.bitmap->height : picture ? picture->height : s.area.h;
+    EXPECT_EQ((PixelRect{s.area.x, s.area.y, w, h}), (PixelRect{PixelsFromTwips(c.left), PixelsFromTwips(c.top),
+                                                              PixelsFromTwips(c.width), PixelsFromTwips(c.height)}))
+        << c.name;
+  }
+  const ControlSurface background = DesignSurface(*FindControl(window, Control::Ole1), scratch);
+  EXPECT_EQ(background.bitmap->width * 10000 + background.bitmap->height,
+            PixelsFromTwips(window.client_width) * 10000 + PixelsFromTwips(window.client_height));
+  EXPECT_EQ(std::get<Image>(DecodePicture(assets::WindowIcon())).width, 32);
+  EXPECT_FALSE(picture_test::ErrorOf(DecodeCursorFile(assets::HandPointer())));
+}
+
+}  // namespace
