@@ -3,13 +3,9 @@
 // gives its outcome (the run-time error naming the file, a quiet end, nothing
 // at all, or normal use), never a crash or a hang. What a picture's bytes hold
 // is the readers' business, tested beside them.
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <fstream>
-#include <thread>
-
 #include "tests/e2e/harness.h"
+
+#include <sys/stat.h>
 
 namespace e2e {
 namespace {
@@ -161,7 +157,7 @@ class DiscFaults : public LauncherTest {
     fault.apply(disc(), f.file);
     // Root reads any file: an unreadable one is tried by an ordinary user.
     const bool as_user = fault.apply == Unreadable && ::geteuid() == 0;
-    Child& launcher = Spawn({}, {}, {}, as_user ? 65534 : 0);  // "nobody"
+    Child& launcher = Spawn({}, {}, as_user ? 65534 : 0);  // "nobody"
     if (f.use == Use::Start && fault.outcome == Outcome::Error) return Error(launcher, f, fault);
     Session* s = Attach(launcher);
     ASSERT_NE(s, nullptr) << "a fault in a file not used yet stopped the start";
