@@ -169,7 +169,7 @@ class DiscFaults : public LauncherTest {
       case Outcome::QuietEnd:
         EXPECT_EQ(launcher.Wait(kPlatform.exit_deadline), 0);
         EXPECT_EQ(launcher.Err(), "");
-        EXPECT_EQ(x().MappedNames(), std::vector<std::string>()) << "another window showed";
+        ExpectOnlyMapped("none");
         break;
       case Outcome::NotOpened:
         ASSERT_TRUE(Settled(*s));

@@ -156,7 +156,7 @@ TEST_F(Bare, PressesShowThePressedPictureAndOnlyPassingReleasesAct) {
     }
     x().Button(p.mouse, false);
     EXPECT_EQ(Shows(*s, p.button, normal), "");
-    if (p.program) ++started[p.program];
+    if (p.program) EXPECT_TRUE(WaitLog(p.program, ++started[p.program], kPlatform.exit_deadline)) << p.program;
     ASSERT_TRUE(Settled(*s));
     for (const char* program : {"open", "manualinstallation"})
       EXPECT_EQ(disc().Count(program), started[program]) << program;
@@ -317,7 +317,7 @@ TEST_F(Bare, AnErrorAtStartShowsOnlyTheMessage) {
       ASSERT_TRUE(Poll([&] { return (dialog = x().Find(kDialogTitle)) != None; }, Millis(20000)));
       EXPECT_EQ(launcher.ErrLines().size(), 2u);
       EXPECT_TRUE(launcher.Running()) << "it ended before the message was dismissed";
-      for (const std::string& name : x().MappedNames()) EXPECT_EQ(name, kDialogTitle) << "another window showed";
+      ExpectOnlyMapped(kDialogTitle);
       if (row.dismiss == kOkButton) {  // the button: the one wide run of its face colour
         XWindowAttributes a{};
         std::optional<Point> ok;
@@ -378,8 +378,7 @@ TEST_F(ManagedSuite, AFramedWindowKeepsItsPicturesInputAndEndings) {
   int revert;
   EXPECT_TRUE(Poll([&] { return XGetInputFocus(x().dpy, &focus, &revert), focus == dialog || kPlatform.wine; }, Millis(5000)))
       << "the message did not take the keyboard";
-  x().Key("Return");
-  EXPECT_EQ(launcher.Wait(kPlatform.exit_deadline), 1);
+  ExpectError(launcher, "LoadPicture「setup\\images\\help.gif」", "LoadPicture \"setup\\images\\help.gif\": file not found");
 }
 
 // Thousands of clicks nest procedures in each other's waits up to a bound; input
@@ -390,6 +389,7 @@ TEST_F(ManagedSuite, AFramedWindowKeepsItsPicturesInputAndEndings) {
 // any; with newer input overtaking, after the first only. The launcher is not
 // waited for: unwinding 256 waits would take a minute.
 TEST_F(Bare, ClicksNestUpToABoundAndHeldBackInputKeepsItsOrder) {
+  if (kPlatform.wine) GTEST_SKIP() << "the Windows runtime leaves input beyond the bound in the system's queue";
   // A long PATH makes the opener's start slow, so Exit clicks arrive while the
   // innermost procedure is still on its way out.
   std::string path;
