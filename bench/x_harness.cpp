@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -229,7 +230,8 @@ bool InjectAndClose(bench::Watcher& watcher, Window window, pid_t pid, const std
   XSync(dpy, False);
   run.peak_kib = bench::PeakResidentKib(pid);
   watcher.SendDelete(window);  // queued behind every motion: handled after them
-  if (!watcher.WaitForDestroy(window, Clock::now() + milliseconds(120000))) return false;
+  // A millisecond an event at most: a flood is handled, however slowly, or the run fails.
+  if (!watcher.WaitForDestroy(window, Clock::now() + milliseconds(std::max(120000L, events)))) return false;
   run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   return true;
 }
