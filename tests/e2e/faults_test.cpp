@@ -67,7 +67,7 @@ struct Fault {
   void (*apply)(const Disc& d, std::string_view file);
   Outcome outcome;
   const char* cause;  // of the error; "" takes any
-  bool unix_only = false;  // a disc for Windows has no pipes, links or permission bits
+  bool unix_only = false;  // a disc for Windows has no pipes, links, permission bits or folders told apart by case
 };
 
 void Remove(const Disc& d, std::string_view file) { fs::remove(d.Path(file)); }
@@ -106,8 +106,8 @@ const std::vector<Fault>& FaultsOf(Kind kind) {
       {"unreadable", Unreadable, O::Error, "file cannot be read", true},
       {"one byte over the file cap", Grow<kPictureCap + 1>, O::Error, "file too large"},
       {"the file cap, zeros after the picture", Grow<kPictureCap>, O::Used, ""},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, ""},
-      {"beside a twin of its folder", BesideTwin, O::Used, ""},
+      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
+      {"beside a twin of its folder", BesideTwin, O::Used, "", true},
   };
   static const std::vector<Fault> pointer = {
       {"empty", Empty, O::QuietEnd, ""},
@@ -120,7 +120,7 @@ const std::vector<Fault>& FaultsOf(Kind kind) {
       {"unreadable", Unreadable, O::QuietEnd, "", true},
       {"one byte over the file cap", Grow<kPointerCap + 1>, O::QuietEnd, ""},
       {"the file cap, zeros after the pointer", Grow<kPointerCap>, O::Used, ""},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, ""},
+      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
   };
   static const std::vector<Fault> program = {
       {"empty", Empty, O::Error, "not an executable format"},
@@ -135,16 +135,16 @@ const std::vector<Fault>& FaultsOf(Kind kind) {
       {"unreadable", Unreadable, O::Error, "permission denied", true},
       {"not executable", NotExecutable, O::Error, "permission denied", true},
       {"1 GiB long, never read by the launcher", Grow<1ull << 30>, O::Used, "", true},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, ""},
+      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
   };
   // The launcher never reads the guide: a file is handed to the opener as it is.
   static const std::vector<Fault> guide = {
       {"a folder", Folder, O::NotOpened, "", true},
       {"a FIFO", Fifo, O::NotOpened, "", true},
       {"a dangling link", Dangling, O::NotOpened, "", true},
-      {"empty", Empty, O::Used, "", true},
+      {"empty", Empty, O::Used, ""},
       {"unreadable", Unreadable, O::Used, "", true},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, ""},
+      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
   };
   return kind == Kind::Picture ? picture : kind == Kind::Pointer ? pointer : kind == Kind::Program ? program : guide;
 }
