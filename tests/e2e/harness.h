@@ -260,7 +260,7 @@ inline constexpr const char* kGuide = "Manual/UserGuideEng.html";
 
 // A disc in a temporary folder, open to every user. Its programs and the
 // opener append one line each to one log: "setup ...", "manualinstallation ...",
-// "open <argument>".
+// "open <argument> ...".
 class Disc {
  public:
   explicit Disc(bool capitals) : root(TempFolder("e2e")), disc(root / "disc"), log(root / "results.log"), capitals_(capitals) {
@@ -283,7 +283,7 @@ class Disc {
     WriteFile(log, "");
     fs::permissions(log, fs::perms(0666));
     const std::string append = " >> '" + log.string() + "'\n";
-    WriteFile(root / "bin" / "xdg-open", "#!/bin/sh\necho \"open $*\"" + append, true);
+    WriteFile(root / "bin" / "xdg-open", "#!/bin/sh\necho \"open $* pid=$$\"" + append, true);
     if (kPlatform.wine) {  // a Windows program that logs its start
       for (const char* program : {kSetupProgram, kManualProgram}) {
         fs::create_directories(Path(program).parent_path());
@@ -523,8 +523,7 @@ class LauncherTest : public ::testing::Test {
   static inline bool managed_ = false;  // a suite under openbox sets it first
   void SetUp() override {
     ASSERT_EQ(Server::Shared().why_not, "");
-    x_ = std::make_unique<X>(Server::Shared().display);
-    ASSERT_NE(x_->dpy, nullptr);
+    ASSERT_TRUE(Poll([&] { return (x_ = std::make_unique<X>(Server::Shared().display))->dpy != nullptr; }, Millis(10000)));
     NewDisc();
   }
   void TearDown() override {
