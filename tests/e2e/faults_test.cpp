@@ -182,7 +182,7 @@ class DiscFaults : public LauncherTest {
         } else if (f.kind == Kind::Pointer) {
           EXPECT_TRUE(IsBusy(WaitCursor([&](const X::Shape& c) { return IsBusy(c); })));
         } else if (f.kind == Kind::Guide) {
-          ASSERT_TRUE(WaitLog("open", 1, kPlatform.exit_deadline));
+          ASSERT_TRUE(WaitLog("open", 1));
           fs::path guide = fs::exists(disc().Path(f.file)) ? disc().Path(f.file) : Twin(disc(), f.file) / "UserGuideEng.html";
           EXPECT_TRUE(disc().Log().back().starts_with("open " + std::string(kPlatform.guide_prefix) + fs::canonical(guide).string() + " "));
         }

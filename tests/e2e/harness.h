@@ -526,10 +526,6 @@ class LauncherTest : public ::testing::Test {
     ASSERT_TRUE(Poll([&] { return (x_ = std::make_unique<X>(Server::Shared().display))->dpy != nullptr; }, Millis(10000)));
     NewDisc();
   }
-  void TearDown() override {
-    sessions_.clear();
-    children_.clear();
-  }
 
   X& x() { return *x_; }
   Disc& disc() { return *disc_; }
@@ -627,7 +623,7 @@ class LauncherTest : public ::testing::Test {
     for (const std::string& mapped : x().MappedNames())
       if (!kPlatform.wine || mapped != "?") EXPECT_EQ(mapped, name) << "another window showed";
   }
-  bool WaitLog(std::string_view program, std::size_t lines, Millis deadline = Millis(8000)) {
+  bool WaitLog(std::string_view program, std::size_t lines, Millis deadline = kPlatform.exit_deadline) {
     return Poll([&] { return disc().Count(program) >= lines; }, deadline);
   }
 
@@ -659,10 +655,11 @@ class LauncherTest : public ::testing::Test {
     EXPECT_TRUE(Poll([&] { return !x().Viewable(dialog); }, Millis(5000))) << "the message stays";
   }
 
-  std::vector<std::unique_ptr<Session>> sessions_;
-  std::vector<std::unique_ptr<Child>> children_;
   std::unique_ptr<X> x_;
   std::unique_ptr<Disc> disc_;
+  // Declared last, so ended first: no launcher outlives its disc.
+  std::vector<std::unique_ptr<Session>> sessions_;
+  std::vector<std::unique_ptr<Child>> children_;
 };
 
 }  // namespace e2e
