@@ -100,30 +100,29 @@ inline std::vector<std::string> Environment(const std::vector<std::string>& over
   return out;
 }
 
-// A child in a process group of its own, killed with the test; output to <output>.out and .err.
+// A child in a process group of its own, killed with the test; its output goes to `output`.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, const fs::path& cwd, const std::vector<std::string>& env,
+  Child(std::vector<std::string> argv, const fs::path& cwd, std::vector<std::string> env,
         const fs::path& output = "/dev/null", int fd3 = -1, uid_t user = 0)
-      : err_(output == "/dev/null" ? output : fs::path(output.string() + ".err")) {
-    std::vector<std::string> strings = argv, vars = env;
-    std::vector<char*> args, envp;
-    for (auto& s : strings) args.push_back(s.data());
-    for (auto& s : vars) envp.push_back(s.data());
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
-    const std::string out = output == "/dev/null" ? output.string() : output.string() + ".out";
+      : output_(output) {
+    auto pointers = [](std::vector<std::string>& strings) {
+      std::vector<char*> out;
+      for (auto& s : strings) out.push_back(s.data());
+      return out.push_back(nullptr), out;
+    };
+    std::vector<char*> args = pointers(argv), envp = pointers(env);
     const pid_t parent = ::getpid();
     if ((pid_ = ::fork()) == 0) {
       ::setpgid(0, 0);
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test that dies takes its server and launchers with it
-      if (::getppid() != parent || ::chdir(cwd.c_str()) != 0) ::_exit(126);
-      int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      int e = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      ::dup2(::open("/dev/null", O_RDONLY), 0), ::dup2(o, 1), ::dup2(e, 2);
+      int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      ::dup2(::open("/dev/null", O_RDONLY), 0), ::dup2(out, 1), ::dup2(out, 2);
       if (fd3 >= 0) ::dup2(fd3, 3);
       ::close_range(fd3 >= 0 ? 4 : 3, ~0u, 0);
-      if (user != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)) ::_exit(126);
+      if (::getppid() != parent || ::chdir(cwd.c_str()) != 0 ||
+          (user != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)))
+        ::_exit(126);
       ::execvpe(args[0], args.data(), envp.data());
       ::_exit(127);
     }
@@ -131,8 +130,8 @@ class Child {
   }
   ~Child() { Kill(); }
   pid_t pid() const { return pid_; }
-  std::string Err() const { return ReadFile(err_); }
-  std::vector<std::string> ErrLines() const { return ReadLines(err_); }
+  std::string Err() const { return ReadFile(output_); }
+  std::vector<std::string> ErrLines() const { return ReadLines(output_); }
   bool Running() {
     int raw = 0;
     if (pid_ <= 0 || status_ || ::waitpid(pid_, &raw, WNOHANG) != pid_) return pid_ > 0 && !status_;
@@ -154,7 +153,7 @@ class Child {
  private:
   pid_t pid_ = -1;
   std::optional<int> status_;
-  fs::path err_;
+  fs::path output_;
 };
 
 // Asleep, with no processor time used, for 300 ms on end: it has handled all it was sent.
@@ -468,7 +467,7 @@ struct Server {
     };
     if (!run({"wineboot", "-i"}) || !run({"wine", "reg", "add", "HKCR\\.html", "/ve", "/d", "htmlfile", "/f"}) ||
         !run({"wine", "reg", "add", "HKCR\\htmlfile\\shell\\open\\command", "/ve", "/d", "winebrowser \"%1\"", "/f"}))
-      why_not = "Wine could not make a prefix: " + ReadFile(folder / "wine.err");
+      why_not = "Wine could not make a prefix: " + ReadFile(folder / "wine");
     run({"wineserver", "-k"});  // its desktop process has no display; the launcher's will
     env.pop_back();
 #endif
@@ -628,10 +627,11 @@ class LauncherTest : public ::testing::Test {
   }
 
   // The run-time error: a message titled "autorun" and no other window, the
-  // same two lines on standard error, status 1 once Return dismisses it.
+  // same two lines on standard error, status 1 once the message is dismissed
+  // with a key (Return, Escape), by its frame ("close") or its button ("button").
   // `call` is in the first line; `english` is the second after "autorun: Run-time
   // error: ", or its beginning when it ends in "...".
-  void ExpectError(Child& launcher, std::string_view call, std::string_view english) {
+  void ExpectError(Child& launcher, std::string_view call, std::string_view english, const char* dismiss = "Return") {
     Window dialog = None;
     Poll([&] { return (dialog = x().Find(kDialogTitle)) != None || !launcher.Running(); }, Millis(20000));
     x().ReleaseButtons();
@@ -648,9 +648,22 @@ class LauncherTest : public ::testing::Test {
     } else {
       EXPECT_EQ(lines[1], expected);
     }
-    x().Move(x().Origin(dialog));  // the pointer stays out of the message's way
-    // Wine's message may take the keyboard a while after it shows: Return until it goes.
-    Poll([&] { return x().Key("Return"), launcher.Wait(Millis(500)).has_value(); }, kPlatform.exit_deadline, Millis(0));
+    EXPECT_TRUE(launcher.Running()) << "it ended before the message was dismissed";
+    const Point corner = x().Origin(dialog);
+    x().Move(corner);  // out of the message's way
+    if (dismiss == std::string_view("close")) x().Close(dialog);
+    XWindowAttributes a{};
+    if (dismiss == std::string_view("button")) Poll([&] {  // the button: the first wide run of its face colour, once painted
+      XGetWindowAttributes(x().dpy, dialog, &a);
+      Image face = x().Grab(dialog, 0, 0, a.width, a.height);
+      for (int i = 0, run = 0; i < static_cast<int>(face.pixels.size()); ++i)
+        if ((run = face.pixels[i] == 0xFFE1E1E1 && run <= i % a.width ? run + 1 : 0) == 20)
+          return Click(Session{nullptr, None, corner}, kClient, Point{i % a.width - 10, i / a.width}), true;
+      return false;
+    }, Millis(5000));
+    // Wine's message may take the keyboard a while after it shows: the key until it goes.
+    Poll([&] { return (*dismiss < 'a' && (x().Key(dismiss), true)), launcher.Wait(Millis(500)).has_value(); },
+         kPlatform.exit_deadline, Millis(0));
     EXPECT_EQ(launcher.Wait(Millis(0)), 1) << launcher.Err();
     EXPECT_TRUE(Poll([&] { return !x().Viewable(dialog); }, Millis(5000))) << "the message stays";
   }

@@ -294,51 +294,22 @@ TEST_F(Bare, WithoutADisplayItEndsWithStatusOne) {
 
 // A run-time error before the window shows: the message only, dismissed any way a user can.
 TEST_F(Bare, AnErrorAtStartShowsOnlyTheMessage) {
-  enum Dismiss { kReturn, kEscape, kClose, kOkButton };
   struct Row {
     bool outside_the_disc, corrupt;
-    Dismiss dismiss;
+    const char* dismiss;
   };
-  for (const Row& row : {Row{false, false, kReturn}, Row{true, false, kEscape}, Row{false, true, kClose},
-                         Row{false, false, kOkButton}}) {
+  for (const Row& row : {Row{false, false, "Return"}, Row{true, false, "Escape"}, Row{false, true, "close"},
+                         Row{false, false, "button"}}) {
     SCOPED_TRACE(row.dismiss);
-    if (kPlatform.wine && row.dismiss != kReturn) continue;  // Wine's own message box
+    if (kPlatform.wine && row.dismiss != std::string_view("Return")) continue;  // Wine's own message box
     NewDisc();
     if (row.corrupt)
       WriteFile(disc().Path(Picture("help")), "no picture\n");
     else
       fs::remove(disc().Path(Picture("help")));
-    Child& launcher = Spawn(row.outside_the_disc ? disc().root : fs::path());
-    if (row.dismiss == kReturn) {
-      ASSERT_NO_FATAL_FAILURE(ExpectError(launcher, "LoadPicture「setup\\images\\help.gif」",
-                                          row.corrupt ? "LoadPicture \"setup\\images\\help.gif\": ..."
-                                                      : "LoadPicture \"setup\\images\\help.gif\": file not found"));
-    } else {
-      Window dialog = None;
-      ASSERT_TRUE(Poll([&] { return (dialog = x().Find(kDialogTitle)) != None; }, Millis(20000)));
-      EXPECT_EQ(launcher.ErrLines().size(), 2u);
-      EXPECT_TRUE(launcher.Running()) << "it ended before the message was dismissed";
-      ExpectOnlyMapped(kDialogTitle);
-      if (row.dismiss == kOkButton) {  // the button: the one wide run of its face colour
-        XWindowAttributes a{};
-        std::optional<Point> ok;
-        Poll([&] {
-          XGetWindowAttributes(x().dpy, dialog, &a);
-          Image face = x().Grab(dialog, 0, 0, a.width, a.height);
-          for (std::size_t i = 0, run = 0; i < face.pixels.size() && !ok; ++i)
-            if ((run = face.pixels[i] == 0xFFE1E1E1 && run < i % a.width + 1 ? run + 1 : 0) == 20)
-              ok = Point{x().Origin(dialog).x + static_cast<int>(i % a.width) - 10, x().Origin(dialog).y + static_cast<int>(i / a.width)};
-          return ok.has_value();
-        }, Millis(5000));
-        ASSERT_TRUE(ok.has_value()) << "no OK button";
-        x().Move(*ok);
-        x().Button(1, true);
-        x().Button(1, false);
-      }
-      if (row.dismiss == kClose) x().Close(dialog);
-      if (row.dismiss == kEscape) x().Key("Escape");
-      EXPECT_EQ(launcher.Wait(kPlatform.exit_deadline), 1);
-    }
+    ExpectError(Spawn(row.outside_the_disc ? disc().root : fs::path()), "LoadPicture「setup\\images\\help.gif」",
+                row.corrupt ? "LoadPicture \"setup\\images\\help.gif\": ..." : "LoadPicture \"setup\\images\\help.gif\": file not found",
+                row.dismiss);
   }
 }
 
