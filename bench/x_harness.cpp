@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -209,9 +210,10 @@ long CallsReported(const std::string& output) {
 struct MotionRun {
   double seconds = 0;
   long calls = -1;
+  long peak_kib = -1;  // resident peak once every motion has been sent
 };
 
-bool InjectAndClose(bench::Watcher& watcher, Window window, const std::vector<Point>& path, long events,
+bool InjectAndClose(bench::Watcher& watcher, Window window, pid_t pid, const std::vector<Point>& path, long events,
                     MotionRun& run) {
   Display* dpy = watcher.display();
   int root_x = 0, root_y = 0;
@@ -225,8 +227,11 @@ bool InjectAndClose(bench::Watcher& watcher, Window window, const std::vector<Po
     const Point& p = path[static_cast<std::size_t>(i) % path.size()];
     XTestFakeMotionEvent(dpy, screen, root_x + p.x, root_y + p.y, CurrentTime);
   }
+  XSync(dpy, False);
+  run.peak_kib = bench::PeakResidentKib(pid);
   watcher.SendDelete(window);  // queued behind every motion: handled after them
-  if (!watcher.WaitForDestroy(window, Clock::now() + milliseconds(120000))) return false;
+  // A millisecond an event at most: a flood is handled, however slowly, or the run fails.
+  if (!watcher.WaitForDestroy(window, Clock::now() + milliseconds(std::max(120000L, events)))) return false;
   run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   return true;
 }
@@ -253,7 +258,7 @@ int Motion(int argc, char** argv) {
     return 1;
   }
   watcher.PaintRoot(kRootColour);
-  std::vector<double> event_rates, call_rates, cpu_per_event;
+  std::vector<double> event_rates, call_rates, cpu_per_event, peak_mib;
   for (int round = 0; round < rounds; ++round) {
     watcher.Drain();
     bench::Child child = bench::Spawn(program, cwd, true);
@@ -265,7 +270,7 @@ int Motion(int argc, char** argv) {
     const Window window = watcher.WaitForMap(child.pid, deadline);
     MotionRun run;
     const bool ok = window != None && watcher.WaitForPixel(window, kSpotX, kSpotY, spot_rgb, deadline) &&
-                    InjectAndClose(watcher, window, path, events, run);
+                    InjectAndClose(watcher, window, child.pid, path, events, run);
     const bench::Ended ended = watcher.Reap(child.pid, kCloseGrace);
     run.calls = child.stdout_fd >= 0 ? CallsReported(ReadAll(child.stdout_fd)) : -1;
     if (!ok || !ended.exited || !WIFEXITED(ended.status) || WEXITSTATUS(ended.status) != 0) {
@@ -274,6 +279,7 @@ int Motion(int argc, char** argv) {
     }
     event_rates.push_back(static_cast<double>(events) / run.seconds);
     cpu_per_event.push_back(ended.cpu_seconds * 1e6 / static_cast<double>(events));
+    if (run.peak_kib > 0) peak_mib.push_back(static_cast<double>(run.peak_kib) / 1024.0);
     if (run.calls >= 0) call_rates.push_back(static_cast<double>(run.calls) / run.seconds);
   }
   const std::string where = who + (pattern == "over" ? ", over one button: " : ", across the buttons: ");
@@ -282,6 +288,7 @@ int Motion(int argc, char** argv) {
     bench::PrintFigure(id + ".calls", where + "MouseMove procedures run", bench::Summarise(call_rates), "calls/s");
   // The server's injection paces the rates above; this is what the program itself spent.
   bench::PrintFigure(id + ".cpu", where + "processor time per event", bench::Summarise(cpu_per_event), "us");
+  if (!peak_mib.empty()) bench::PrintFigure(id + ".rss", where + "peak resident memory", bench::Summarise(peak_mib), "MiB");
   return 0;
 }
 

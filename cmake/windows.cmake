@@ -100,13 +100,10 @@ add_custom_target(windows_disc ALL
   COMMENT "Laying out the Windows sample disc"
   VERBATIM)
 
-# Programs for the Wine tests (tests/windows): a recording stand-in for the
-# disc's programs, the picture readers as a command, and the event pump timed.
+# For the Wine tests, a recording stand-in for the disc's programs; for the
+# benchmarks, the event pump timed under Wine.
 add_executable(recording_program tests/windows/recording_program.cpp)
 target_link_options(recording_program PRIVATE -static -static-libgcc -static-libstdc++)
-add_executable(decode_pictures tests/windows/decode_pictures.cpp)
-target_link_libraries(decode_pictures PRIVATE pictures)
-target_link_options(decode_pictures PRIVATE -static -static-libgcc -static-libstdc++)
-add_executable(pump_timing tests/windows/pump_timing.cpp)
+add_executable(pump_timing bench/pump_timing_win32.cpp)
 target_link_libraries(pump_timing PRIVATE autorun_program win32_runtime)
 target_link_options(pump_timing PRIVATE -static -static-libgcc -static-libstdc++)

@@ -1,11 +1,11 @@
 // Times the Windows runtime's DoEvents one call at a time, from inside a
 // procedure, with the launcher's own window shown and nothing pending: the
-// cost of each count of a pumping wait. The window's Load procedure posts
-// itself a movement over the background; that procedure times the calls,
-// prints one line and unloads the window.
+// cost of each count of a pumping wait; then the Exit button's 60000-count wait
+// whole. The window's Load procedure posts itself a movement over the
+// background; that procedure times the calls, prints two figure lines
+// (bench/figures.h) and unloads the window. tools/bench runs it under Wine.
 //
-//   pump_timing.exe [calls, default 20000]
-//   calls <n> median_us <m> min_us <a> p90_us <b>
+//   pump_timing.exe CALLS ID LABEL
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -14,9 +14,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "autorun/program.h"
+#include "bench/figures.h"
+#include "menu/pumping_wait.h"
 #include "platform/win32_runtime.h"
 
 namespace {
@@ -26,6 +29,7 @@ constexpr int kMaxCalls = 10000000;
 constexpr LPARAM kOverBackground = MAKELPARAM(401, 61);  // client pixel on the background only
 
 int g_calls = kDefaultCalls;
+std::string g_id = "wine.pump", g_label = "DoEvents under Wine";
 
 class TimingForm : public platform::Form {
  public:
@@ -40,17 +44,22 @@ class TimingForm : public platform::Form {
     done_ = true;
     LARGE_INTEGER frequency, before, after;
     QueryPerformanceFrequency(&frequency);
-    std::vector<double> us(static_cast<std::size_t>(g_calls));
-    for (double& call : us) {
+    std::vector<double> ns(static_cast<std::size_t>(g_calls));
+    for (double& call : ns) {
       QueryPerformanceCounter(&before);
       runtime_.DoEvents();
       QueryPerformanceCounter(&after);
-      call = static_cast<double>(after.QuadPart - before.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+      call = static_cast<double>(after.QuadPart - before.QuadPart) * 1e9 / static_cast<double>(frequency.QuadPart);
     }
-    std::sort(us.begin(), us.end());
-    std::printf("calls %zu median_us %.2f min_us %.2f p90_us %.2f\n", us.size(), us[us.size() / 2], us.front(),
-                us[us.size() * 9 / 10]);
-    std::fflush(stdout);
+    bench::PrintFigure(g_id, g_label + ", one call", bench::Summarise(ns), "ns");
+    std::vector<double> waits;
+    for (int round = 0; round < 3; ++round) {
+      QueryPerformanceCounter(&before);
+      menu::PumpingWait(runtime_, 60000);
+      QueryPerformanceCounter(&after);
+      waits.push_back(static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart));
+    }
+    bench::PrintFigure(g_id + ".60000", g_label + ", the 60000-count wait", bench::Summarise(waits), "s");
     runtime_.Unload();
   }
 
@@ -73,6 +82,7 @@ constexpr platform::Binding kBindings[] = {
 
 int main(int argc, char** argv) {
   if (argc > 1) g_calls = std::clamp(std::atoi(argv[1]), 1, kMaxCalls);
+  if (argc > 3) g_id = argv[2], g_label = argv[3];
   const platform::ProgramDescription program{autorun::Layout(), kBindings, &CreateForm, &FormLoad};
   return platform::RunOnWin32(program);
 }

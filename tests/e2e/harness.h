@@ -1,0 +1,678 @@
+#pragma once
+// The end-to-end harness: a private Xvfb (and openbox when a suite asks), the
+// real launcher as a child process on a generated disc, XTest input, pixels
+// through XGetImage and the pointer's shape through XFixes. The scenarios are
+// written once and compiled twice: against the Linux launcher, and with
+// AUTORUN_WINE against the Windows launcher under Wine; kPlatform says what differs.
+#include <gtest/gtest.h>
+// After GoogleTest: X's macros clash with its names.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "assets/encode.h"
+#include "platform/picture.h"
+
+extern char** environ;
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+using Millis = std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+using platform::Image;
+
+struct Platform {
+  bool wine;
+  bool unix_files;             // its discs hold pipes, links and permission bits
+  Millis exit_deadline;        // a run that ends after a few 60000-count waits
+  Millis sequence_deadline;    // the Setup Wizard's 3400000-count wait
+  std::string_view guide_prefix;  // what the opener is handed before the guide's path
+};
+#ifdef AUTORUN_WINE
+// Each event-pump call goes through Wine's server: the waits last many times longer.
+inline constexpr Platform kPlatform{true, false, Millis(120000), Millis(900000), "file://"};
+#else
+inline constexpr Platform kPlatform{false, true, Millis(20000), Millis(180000), ""};
+#endif
+
+// Polls until `done` holds or the deadline passes; the last answer.
+inline bool Poll(const std::function<bool()>& done, Millis deadline, Millis step = Millis(20)) {
+  for (auto end = Clock::now() + deadline;; std::this_thread::sleep_for(step))
+    if (done() || Clock::now() >= end) return done();
+}
+
+inline std::string ReadFile(const fs::path& file) {
+  std::ostringstream text;
+  text << std::ifstream(file, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+inline std::vector<std::string> ReadLines(const fs::path& file) {
+  std::istringstream in(ReadFile(file));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+  return lines;
+}
+
+inline void WriteFile(const fs::path& file, std::string_view bytes, bool executable = false) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (executable) fs::permissions(file, fs::perms(0111), fs::perm_options::add);
+}
+
+inline fs::path TempFolder(const char* what) {
+  std::string pattern = (fs::temp_directory_path() / ("autorun-" + std::string(what) + "-XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+  return pattern;
+}
+
+// The environment with NAME=value entries replaced or added; "NAME=" removes one.
+inline std::vector<std::string> Environment(const std::vector<std::string>& overrides) {
+  std::map<std::string, std::string> env;  // by "NAME="
+  for (char** e = environ; *e != nullptr; ++e) env[std::string(*e).substr(0, std::string(*e).find('=') + 1)] = *e;
+  for (const std::string& o : overrides) env[o.substr(0, o.find('=') + 1)] = o;
+  std::vector<std::string> out;
+  for (const auto& [name, entry] : env)
+    if (entry != name) out.push_back(entry);
+  return out;
+}
+
+// A child in a process group of its own, killed with the test; its output goes to `output`.
+class Child {
+ public:
+  Child(std::vector<std::string> argv, const fs::path& cwd, std::vector<std::string> env,
+        const fs::path& output = "/dev/null", int fd3 = -1, uid_t user = 0)
+      : output_(output) {
+    auto pointers = [](std::vector<std::string>& strings) {
+      std::vector<char*> out;
+      for (auto& s : strings) out.push_back(s.data());
+      return out.push_back(nullptr), out;
+    };
+    std::vector<char*> args = pointers(argv), envp = pointers(env);
+    const pid_t parent = ::getpid();
+    if ((pid_ = ::fork()) == 0) {
+      ::setpgid(0, 0);
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test that dies takes its server and launchers with it
+      int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      ::dup2(::open("/dev/null", O_RDONLY), 0), ::dup2(out, 1), ::dup2(out, 2);
+      if (fd3 >= 0) ::dup2(fd3, 3);
+      ::close_range(fd3 >= 0 ? 4 : 3, ~0u, 0);
+      if (::getppid() != parent || ::chdir(cwd.c_str()) != 0 ||
+          (user != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)))
+        ::_exit(126);
+      ::execvpe(args[0], args.data(), envp.data());
+      ::_exit(127);
+    }
+    if (pid_ > 0) ::setpgid(pid_, pid_);
+  }
+  ~Child() { Kill(); }
+  pid_t pid() const { return pid_; }
+  std::string Err() const { return ReadFile(output_); }
+  std::vector<std::string> ErrLines() const { return ReadLines(output_); }
+  bool Running() {
+    int raw = 0;
+    if (pid_ <= 0 || status_ || ::waitpid(pid_, &raw, WNOHANG) != pid_) return pid_ > 0 && !status_;
+    status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return false;
+  }
+  // The exit status, or 128 + the signal; nullopt while it still runs at the deadline.
+  std::optional<int> Wait(Millis deadline) {
+    Poll([&] { return !Running(); }, deadline, Millis(10));
+    return status_;
+  }
+  void Kill() {
+    if (!Running()) return;
+    ::kill(-pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    status_ = 128 + SIGKILL;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  fs::path output_;
+};
+
+// Asleep, with no processor time used, for 300 ms on end: it has handled all it was sent.
+inline bool Idle(pid_t pid, Millis deadline) {
+  auto sample = [pid] {
+    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    std::istringstream fields(stat.substr(std::min(stat.size(), stat.rfind(')') + 2)));
+    std::string f[13];
+    for (auto& field : f) fields >> field;
+    return f[0] == "S" ? f[11] + "+" + f[12] : "busy";
+  };
+  std::string last = sample();
+  auto quiet = Clock::now();
+  return Poll([&] {
+    std::string now = sample();
+    if (now == "busy" || now != last) quiet = Clock::now();
+    last = now;
+    return Clock::now() - quiet >= Millis(300);
+  }, deadline, Millis(25));
+}
+
+// Where the controls stand, in client pixels.
+struct Point {
+  int x, y;
+};
+struct Rect {
+  const char* name;
+  int x, y, w, h;
+  Point Centre() const { return {w / 2, h / 2}; }
+};
+inline constexpr Rect kHelp{"imgHelp", 232, 272, 377, 73};
+inline constexpr Rect kExit{"imgExit", 120, 432, 44, 24};
+inline constexpr Rect kDocumentation{"imgDocumentation", 32, 384, 118, 25};
+inline constexpr Rect kManual{"imgManualInstallation", 8, 334, 149, 23};
+inline constexpr Rect kSetup{"imgSetupWizard", 74, 287, 110, 24};
+inline constexpr Rect kClient{"client area", 0, 0, 641, 480};
+inline constexpr Point kOnBackground{400, 60};
+inline constexpr const char* kCaption = "Print Server Setup Wizard";
+inline constexpr const char* kDialogTitle = "autorun";
+
+inline std::string Launcher() {
+  const char* exe = std::getenv("AUTORUN_EXE");
+  return exe != nullptr && *exe != '\0' ? exe : AUTORUN_BUILD_DIR "/autorun";
+}
+
+inline std::optional<Image> BuildAsset(std::string_view name) {  // a picture the build generated
+  std::string bytes = ReadFile(fs::path(AUTORUN_BUILD_DIR) / "assets" / name);
+  auto decoded = platform::DecodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  if (auto* image = std::get_if<Image>(&decoded)) return std::move(*image);
+  return std::nullopt;
+}
+
+inline std::string Difference(const Image& actual, const Image& expected) {
+  if (actual.width != expected.width || actual.height != expected.height) return "nothing of that size could be read";
+  std::size_t differ = 0, first = 0;
+  for (std::size_t i = expected.pixels.size(); i-- > 0;)
+    if (actual.pixels[i] != expected.pixels[i]) ++differ, first = i;
+  return differ == 0 ? "" : std::to_string(differ) + " pixels differ, the first at (" +
+                              std::to_string(first % expected.width) + ", " + std::to_string(first / expected.width) + ")";
+}
+
+inline Image Crop(const Image& image, const Rect& r) {
+  Image out{r.w, r.h, {}};
+  for (int y = r.y; y < r.y + r.h; ++y)
+    for (int x = r.x; x < r.x + r.w; ++x) out.pixels.push_back(image.At(x, y));
+  return out;
+}
+
+// Diagonal stripes that move with the frame, a clear margin at the top and left.
+inline Image BusyFrame(int frame) {
+  Image image{32, 32, {}};
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 32; ++x)
+      image.pixels.push_back(x < 2 || y < 2 ? 0 : (x + y + frame * 4) % 8 < 4 ? 0xFF000000u : 0xFFFFFFFFu);
+  return image;
+}
+
+// The disc's pictures at their controls' sizes, each in colours of its own.
+struct PictureRow {
+  const char* name;
+  int w, h;
+  assets::Rgb paper, ink;
+};
+inline constexpr PictureRow kPictures[] = {
+    {"help", 377, 73, {40, 90, 200}, {250, 250, 120}},
+    {"setupwizardhelp", 377, 73, {200, 40, 60}, {20, 250, 250}},
+    {"manualinstallationhelp", 377, 73, {40, 160, 70}, {250, 20, 250}},
+    {"documentationhelp", 377, 73, {150, 60, 190}, {250, 250, 20}},
+    {"setupwizard", 110, 24, {230, 150, 20}, {20, 20, 120}},
+    {"setupwizarddown", 110, 24, {120, 70, 10}, {200, 200, 255}},
+    {"manualinstallation", 149, 23, {20, 180, 180}, {120, 0, 0}},
+    {"manualinstallationdown", 149, 23, {10, 90, 90}, {255, 200, 200}},
+    {"documentation", 118, 25, {240, 90, 160}, {0, 60, 0}},
+    {"documentationdown", 118, 25, {120, 40, 80}, {200, 255, 200}},
+    {"exit", 44, 24, {90, 200, 30}, {60, 0, 90}},
+    {"exitdown", 44, 24, {40, 100, 10}, {255, 220, 255}},
+};
+inline std::string Picture(std::string_view name) { return "Setup/images/" + std::string(name) + ".gif"; }
+inline constexpr const char* kBusyPointer = "Setup/images/hourglas.ani";
+inline constexpr const char* kSetupProgram = "Setup/Setup.exe";
+inline constexpr const char* kManualProgram = "manualinstallation/setup.exe";
+inline constexpr const char* kGuide = "Manual/UserGuideEng.html";
+
+// A disc in a temporary folder, open to every user. Its programs and the
+// opener append one line each to one log: "setup ...", "manualinstallation ...",
+// "open <argument> ...".
+class Disc {
+ public:
+  explicit Disc(bool capitals) : root(TempFolder("e2e")), disc(root / "disc"), log(root / "results.log"), capitals_(capitals) {
+    for (const PictureRow& p : kPictures) {
+      // Ink along the top row and left column, a third colour in the last pixel: a shift by one shows.
+      assets::IndexedImage image{p.w, p.h, {}, {p.paper, p.ink, {255, 128, 0}}};
+      Image& expected = expected_.emplace_back(Image{p.w, p.h, {}});
+      for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+          std::uint8_t i = image.indices.emplace_back(x == p.w - 1 && y == p.h - 1 ? 2 : x == 0 || y == 0 ? 1 : 0);
+          expected.pixels.push_back(0xFF000000u | image.palette[i].r << 16 | image.palette[i].g << 8 | image.palette[i].b);
+        }
+      Write(Picture(p.name), assets::EncodeGif(image));
+    }
+    const std::vector<std::vector<std::uint8_t>> frames = {assets::EncodeCur1(BusyFrame(0), 9, 13),
+                                                           assets::EncodeCur1(BusyFrame(1), 9, 13)};
+    Write(kBusyPointer, assets::EncodeAni(frames, 20));
+    WriteFile(Path(kGuide), "<!DOCTYPE html>\n<title>User guide</title>\n");
+    fs::permissions(root, fs::perms(0755));
+    WriteFile(log, "");
+    fs::permissions(log, fs::perms(0666));
+    const std::string append = " >> '" + log.string() + "'\n";
+    WriteFile(root / "bin" / "xdg-open", "#!/bin/sh\necho \"open $* pid=$$\"" + append, true);
+    if (kPlatform.wine) {  // a Windows program that logs its start
+      for (const char* program : {kSetupProgram, kManualProgram}) {
+        fs::create_directories(Path(program).parent_path());
+        fs::copy_file(fs::path(Launcher()).parent_path() / "recording_program.exe", Path(program));
+      }
+      return;
+    }
+    // The setup program says which session it leads, then whether it outlived the launcher.
+    WriteFile(Path(kSetupProgram), "#!/bin/sh\necho \"setup pid=$$ sid=$(cut -d' ' -f6 /proc/$$/stat)\"" + append +
+                                       "i=0; while kill -0 $PPID 2>/dev/null && [ $i -lt 600 ]; do sleep 0.2; i=$((i+1)); done\n"
+                                       "echo \"setup outlived the launcher\"" + append, true);
+    WriteFile(Path(kManualProgram), "#!/bin/sh\necho \"manualinstallation pid=$$\"" + append, true);
+  }
+  ~Disc() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+  fs::path root, disc, log;
+  fs::path Path(std::string_view file) const {
+    std::string name(file);
+    if (capitals_) std::transform(name.begin(), name.end(), name.begin(), ::toupper);
+    return disc / name;
+  }
+  const Image& Expected(std::string_view picture) const {
+    auto row = std::find_if(std::begin(kPictures), std::end(kPictures), [&](const PictureRow& p) { return p.name == picture; });
+    return expected_.at(row - std::begin(kPictures));
+  }
+  std::vector<std::string> Log() const { return ReadLines(log); }
+  std::size_t Count(std::string_view program) const {  // the runs of "setup", "manualinstallation" or "open"
+    std::vector<std::string> lines = Log();
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+      return l.starts_with(std::string(program) + " ") && !l.ends_with("outlived the launcher");
+    });
+  }
+  std::string PathVariable() const { return (root / "bin").string() + ":/usr/local/bin:/usr/bin:/bin"; }
+
+ private:
+  void Write(std::string_view file, const std::vector<std::uint8_t>& bytes) {
+    WriteFile(Path(file), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+  }
+  bool capitals_;
+  std::vector<Image> expected_;
+};
+
+// The test's own X connection.
+class X {
+ public:
+  explicit X(const std::string& display) : dpy(XOpenDisplay(display.c_str())) {
+    if (dpy == nullptr) return;
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });  // windows vanish while the tests look at them
+    XSelectInput(dpy, root = DefaultRootWindow(dpy), SubstructureNotifyMask);
+    int event_base, error_base;
+    XFixesQueryExtension(dpy, &event_base, &error_base);
+  }
+  ~X() {
+    if (dpy != nullptr) XCloseDisplay(dpy);
+  }
+  Display* dpy;
+  Window root = None;
+
+  // A viewable window (below any frame) whose WM_NAME is `name`, not among `known`.
+  Window Find(std::string_view name, const std::vector<Window>& known = {}, Window from = None, int depth = 0) {
+    Window r, parent, *children = nullptr, found = None;
+    unsigned count = 0;
+    if (depth > 3 || !XQueryTree(dpy, from == None ? root : from, &r, &parent, &children, &count)) return None;
+    for (unsigned i = 0; i < count && found == None; ++i)
+      if (Text(children[i], "WM_NAME") == name && Viewable(children[i]) &&
+          std::find(known.begin(), known.end(), children[i]) == known.end())
+        found = children[i];
+      else
+        found = Find(name, known, children[i], depth + 1);
+    if (children != nullptr) XFree(children);
+    return found;
+  }
+  // The names of the top-level windows mapped since the last call (a frame's: its client's), "?" for one gone.
+  std::vector<std::string> MappedNames() {
+    XSync(dpy, False);
+    std::vector<std::string> names;
+    for (XEvent e; XPending(dpy) > 0;) {
+      if (XNextEvent(dpy, &e), e.type != MapNotify || e.xmap.event != root) continue;
+      Window r, parent, *children = nullptr;
+      unsigned count = 0;
+      std::optional<std::string> name = Text(e.xmap.window, "WM_NAME");
+      if (!name && XQueryTree(dpy, e.xmap.window, &r, &parent, &children, &count))
+        for (unsigned i = 0; i < count && !name; ++i) name = Text(children[i], "WM_NAME");
+      if (children != nullptr) XFree(children);
+      names.push_back(name.value_or("?"));
+    }
+    return names;
+  }
+  bool Viewable(Window w) {
+    XWindowAttributes a;
+    return XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable;
+  }
+  std::optional<std::string> Text(Window w, const char* property, const char* type = "STRING") {
+    auto bytes = Property<char>(w, property, XInternAtom(dpy, type, False), 8);
+    return bytes ? std::optional<std::string>(std::string(bytes->begin(), bytes->end())) : std::nullopt;
+  }
+  std::vector<unsigned long> Cardinals(Window w, const char* property) {
+    return Property<unsigned long>(w, property, XA_CARDINAL, 32).value_or(std::vector<unsigned long>());
+  }
+  Point Origin(Window w) {
+    Point p{};
+    Window child;
+    XTranslateCoordinates(dpy, w, root, 0, 0, &p.x, &p.y, &child);
+    return p;
+  }
+  Image Grab(Window w, int x, int y, int width, int height) {
+    XImage* image = Viewable(w) ? XGetImage(dpy, w, x, y, width, height, AllPlanes, ZPixmap) : nullptr;
+    if (image == nullptr) return {};
+    Image out{width, height, {}};
+    for (int row = 0; row < height; ++row)
+      for (int col = 0; col < width; ++col) out.pixels.push_back(0xFF000000u | (XGetPixel(image, col, row) & 0xFFFFFF));
+    XDestroyImage(image);
+    return out;
+  }
+  void Move(Point p) { XTestFakeMotionEvent(dpy, DefaultScreen(dpy), p.x, p.y, CurrentTime), XSync(dpy, False); }
+  void Button(unsigned button, bool down) { XTestFakeButtonEvent(dpy, button, down, CurrentTime), XSync(dpy, False); }
+  void Key(const char* keysym) {
+    KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(keysym));
+    XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+    XSync(dpy, False);
+  }
+  void ReleaseButtons() {
+    Window r, c;
+    int i;
+    unsigned mask = 0;
+    XQueryPointer(dpy, root, &r, &c, &i, &i, &i, &i, &mask);
+    for (unsigned b = 1; b <= 5; ++b)
+      if (mask & (Button1Mask << (b - 1))) Button(b, false);
+  }
+  struct Shape {
+    int w = 0, h = 0, hot_x = 0, hot_y = 0;
+    std::vector<std::uint32_t> pixels;
+  };
+  Shape Cursor() {
+    Shape shape;
+    if (XFixesCursorImage* c = XFixesGetCursorImage(dpy)) {
+      shape = {c->width, c->height, c->xhot, c->yhot, {c->pixels, c->pixels + c->width * c->height}};
+      XFree(c);
+    }
+    return shape;
+  }
+  void Close(Window w) {  // WM_DELETE_WINDOW, as a frame's close button sends it
+    XEvent e{};
+    e.xclient = {ClientMessage, 0, True, dpy, w, XInternAtom(dpy, "WM_PROTOCOLS", False), 32, {}};
+    e.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
+    XSendEvent(dpy, w, False, NoEventMask, &e);
+    XSync(dpy, False);
+  }
+
+ private:
+  template <typename T>
+  std::optional<std::vector<T>> Property(Window w, const char* name, Atom type, int format) {
+    Atom actual;
+    int actual_format;
+    unsigned long count, after;
+    unsigned char* data = nullptr;
+    std::optional<std::vector<T>> values;
+    if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 1 << 20, False, type, &actual, &actual_format,
+                           &count, &after, &data) == Success && actual == type && actual_format == format)
+      values.emplace(reinterpret_cast<T*>(data), reinterpret_cast<T*>(data) + count);
+    if (data != nullptr) XFree(data);
+    return values;
+  }
+};
+
+// One X server for the whole test program (Wine's desktop process is bound to it).
+struct Server {
+  std::unique_ptr<Child> xvfb, openbox;
+  std::string display, why_not;
+  fs::path folder = TempFolder("e2e-x");
+  std::vector<std::string> env;  // what every launcher gets besides DISPLAY and PATH
+
+  Server() {
+#ifdef AUTORUN_WINE
+    // A fresh prefix, whose "open" of an HTML file runs winebrowser, and so the first xdg-open on PATH.
+    env = {"WINEPREFIX=" + (folder / "prefix").string(), "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=d", "DISPLAY="};
+    auto run = [&](std::vector<std::string> argv) {
+      return Child(argv, folder, Environment(env), folder / "wine").Wait(Millis(300000)) == 0;
+    };
+    if (!run({"wineboot", "-i"}) || !run({"wine", "reg", "add", "HKCR\\.html", "/ve", "/d", "htmlfile", "/f"}) ||
+        !run({"wine", "reg", "add", "HKCR\\htmlfile\\shell\\open\\command", "/ve", "/d", "winebrowser \"%1\"", "/f"}))
+      why_not = "Wine could not make a prefix: " + ReadFile(folder / "wine");
+    run({"wineserver", "-k"});  // its desktop process has no display; the launcher's will
+    env.pop_back();
+#endif
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+                                   folder, Environment({}), folder / "Xvfb", fds[1]);
+    ::close(fds[1]);
+    char c;
+    pollfd p{fds[0], POLLIN, 0};
+    for (display = ":"; ::poll(&p, 1, 15000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n';) display += c;
+    ::close(fds[0]);
+    if (display == ":") why_not += "Xvfb did not start: " + xvfb->Err();
+  }
+  ~Server() {
+#ifdef AUTORUN_WINE
+    Child({"wineserver", "-k"}, folder, Environment(env)).Wait(Millis(30000));
+#endif
+    openbox.reset();
+    xvfb.reset();
+    fs::remove_all(folder);
+  }
+  static Server& Shared() {
+    static Server server;
+    return server;
+  }
+};
+
+// One launcher and its window.
+struct Session {
+  std::unique_ptr<Child> process;
+  Window window = None;
+  Point origin{};
+  pid_t owner = 0;  // the process that owns the window: under Wine not always the one started
+};
+
+class LauncherTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Server& s = Server::Shared();
+    if (!managed_ || !s.why_not.empty()) return;
+    // Openbox runs its --startup command once it handles requests: a window mapped before would be lost.
+    const fs::path ready = s.folder / "openbox.ready";
+    s.openbox = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable", "--startup", "touch " + ready.string()},
+                                        s.folder, Environment({"DISPLAY=" + s.display}), s.folder / "openbox");
+    if (!Poll([&] { return fs::exists(ready); }, Millis(15000))) s.why_not = "openbox did not start: " + s.openbox->Err();
+  }
+  static void TearDownTestSuite() {
+    Server::Shared().openbox.reset();
+    fs::remove(Server::Shared().folder / "openbox.ready");
+  }
+  static inline bool managed_ = false;  // a suite under openbox sets it first
+  void SetUp() override {
+    ASSERT_EQ(Server::Shared().why_not, "");
+    ASSERT_TRUE(Poll([&] { return (x_ = std::make_unique<X>(Server::Shared().display))->dpy != nullptr; }, Millis(10000)));
+    NewDisc();
+  }
+
+  X& x() { return *x_; }
+  Disc& disc() { return *disc_; }
+  void NewDisc(bool capitals = false) {
+    sessions_.clear();
+    children_.clear();
+    x().ReleaseButtons();
+    x().Move({0, 0});  // off every launcher window, which opens centred
+    Poll([&] { return x().Find(kCaption) == None && x().Find(kDialogTitle) == None; }, Millis(5000));
+    disc_ = std::make_unique<Disc>(capitals);
+    x().MappedNames();
+  }
+
+  // Starts a launcher without waiting for anything; in the disc's root unless `where` says otherwise.
+  Child& Spawn(const fs::path& where = {}, const std::vector<std::string>& env = {}, uid_t user = 0,
+               std::vector<std::string> arguments = {}) {
+    std::vector<std::string> argv = {Launcher()};
+    if (kPlatform.wine) argv.insert(argv.begin(), "wine");
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::string log = "Z:" + disc().log.string();  // the recording program's, as Windows names it
+    std::replace(log.begin(), log.end(), '/', '\\');
+    std::vector<std::string> overrides = Server::Shared().env;
+    for (std::string o : {"DISPLAY=" + Server::Shared().display, "PATH=" + disc().PathVariable(), "AUTORUN_TEST_LOG=" + log})
+      overrides.push_back(o);
+    overrides.insert(overrides.end(), env.begin(), env.end());
+    return *children_.emplace_back(std::make_unique<Child>(argv, where.empty() ? disc().disc : where, Environment(overrides),
+                                                           disc().root / ("launcher-" + std::to_string(children_.size())), -1, user));
+  }
+  // Starts a launcher and waits for its window to show the general help; nullptr after a failure.
+  Session* Start(const std::vector<std::string>& env = {}, std::vector<std::string> arguments = {}) {
+    return Attach(Spawn({}, env, 0, std::move(arguments)));
+  }
+  Session* Attach(Child& launcher) {
+    auto owned = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == &launcher; });
+    auto s = std::make_unique<Session>(Session{std::move(*owned)});
+    children_.erase(owned);
+    std::vector<Window> known;
+    for (const auto& other : sessions_)  // the server hands an ended client's window numbers out again
+      if (other->process->Running()) known.push_back(other->window);
+    Poll([&] { return (s->window = x().Find(kCaption, known)) != None || !s->process->Running(); }, Millis(20000));
+    if (s->window == None) {
+      ADD_FAILURE() << "no launcher window; it has " << s->process->Wait(Millis(0)).value_or(-1) << ": " << s->process->Err();
+      return nullptr;
+    }
+    s->origin = x().Origin(s->window);
+    std::vector<unsigned long> pid = x().Cardinals(s->window, "_NET_WM_PID");
+    s->owner = pid.size() == 1 ? static_cast<pid_t>(pid[0]) : s->process->pid();
+    x().MappedNames();  // from here on, any window mapped is another one
+    Session* session = sessions_.emplace_back(std::move(s)).get();
+    if (std::string diff = Shows(*session, kHelp, "help"); !diff.empty()) {
+      ADD_FAILURE() << "the help panel never showed help.gif: " << diff;
+      return nullptr;
+    }
+    return session;
+  }
+
+  Point At(const Session& s, const Rect& r, Point offset) const { return {s.origin.x + r.x + offset.x, s.origin.y + r.y + offset.y}; }
+  void Move(const Session& s, const Rect& r, std::optional<Point> at = {}) { x().Move(At(s, r, at.value_or(r.Centre()))); }
+  void Click(const Session& s, const Rect& r, std::optional<Point> at = {}, unsigned button = 1) {
+    Move(s, r, at);
+    x().Button(button, true);
+    x().Button(button, false);
+  }
+  // "" once the control shows `expected` within the deadline, else how it differs.
+  std::string Shows(const Session& s, const Rect& r, const Image& expected, Millis deadline = Millis(8000)) {
+    std::string diff;
+    Poll([&] { return (diff = Difference(x().Grab(s.window, r.x, r.y, expected.width, expected.height), expected)).empty(); },
+         deadline);
+    return diff.empty() ? diff : std::string(r.name) + ": " + diff;
+  }
+  std::string Shows(const Session& s, const Rect& r, std::string_view picture, Millis deadline = Millis(8000)) {
+    return Shows(s, r, picture.empty() ? Crop(*BuildAsset("background.bmp"), r) : disc().Expected(picture), deadline);
+  }
+  X::Shape WaitCursor(const std::function<bool(const X::Shape&)>& ok) {
+    X::Shape shape;
+    Poll([&] { return ok(shape = x().Cursor()); }, Millis(8000));
+    return shape;
+  }
+  static bool Matches(const X::Shape& c, const Image& image) {  // transparent where it is, its colours elsewhere
+    if (c.w != image.width || c.h != image.height) return false;
+    for (std::size_t i = 0; i < image.pixels.size(); ++i)
+      if ((image.pixels[i] >> 24 == 0) ? (c.pixels[i] >> 24 != 0) : (c.pixels[i] & 0xFFFFFFFFu) != image.pixels[i]) return false;
+    return true;
+  }
+  static bool IsHand(const X::Shape& c) { return c.w == 32 && c.h == 32 && c.hot_x == 5 && c.hot_y == 0; }
+  static bool IsBusy(const X::Shape& c) {
+    return c.hot_x == 9 && c.hot_y == 13 && (Matches(c, BusyFrame(0)) || Matches(c, BusyFrame(1)));
+  }
+  ::testing::AssertionResult Settled(const Session& s) {
+    if (Idle(s.owner, Millis(20000))) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the launcher did not come to rest";
+  }
+  // Every top-level window mapped since the last look is named `name` (Wine maps helpers of its own, unnamed).
+  void ExpectOnlyMapped(const char* name) {
+    for (const std::string& mapped : x().MappedNames())
+      if (!kPlatform.wine || mapped != "?") EXPECT_EQ(mapped, name) << "another window showed";
+  }
+  bool WaitLog(std::string_view program, std::size_t lines, Millis deadline = kPlatform.exit_deadline) {
+    return Poll([&] { return disc().Count(program) >= lines; }, deadline);
+  }
+
+  // The run-time error: a message titled "autorun" and no other window, the
+  // same two lines on standard error, status 1 once the message is dismissed
+  // with a key (Return, Escape), by its frame ("close") or its button ("button").
+  // `call` is in the first line; `english` is the second after "autorun: Run-time
+  // error: ", or its beginning when it ends in "...".
+  void ExpectError(Child& launcher, std::string_view call, std::string_view english, const char* dismiss = "Return") {
+    Window dialog = None;
+    Poll([&] { return (dialog = x().Find(kDialogTitle)) != None || !launcher.Running(); }, Millis(20000));
+    x().ReleaseButtons();
+    ASSERT_NE(dialog, None) << "no error message; it has " << launcher.Wait(Millis(0)).value_or(-1) << ": " << launcher.Err();
+    EXPECT_EQ(x().Find(kCaption), None) << "the window shows behind the message";
+    ExpectOnlyMapped(kDialogTitle);
+    std::vector<std::string> lines;
+    Poll([&] { return (lines = launcher.ErrLines()).size() >= 2; }, Millis(5000));
+    ASSERT_EQ(lines.size(), 2u) << launcher.Err();
+    EXPECT_TRUE(lines[0].starts_with("autorun: ") && lines[0].find(call) != std::string::npos) << lines[0];
+    const std::string expected = "autorun: Run-time error: " + std::string(english);
+    if (expected.ends_with("...")) {
+      EXPECT_TRUE(lines[1].starts_with(expected.substr(0, expected.size() - 3)) && lines[1].size() > expected.size() - 3) << lines[1];
+    } else {
+      EXPECT_EQ(lines[1], expected);
+    }
+    EXPECT_TRUE(launcher.Running()) << "it ended before the message was dismissed";
+    const Point corner = x().Origin(dialog);
+    x().Move(corner);  // out of the message's way
+    if (dismiss == std::string_view("close")) x().Close(dialog);
+    XWindowAttributes a{};
+    if (dismiss == std::string_view("button")) Poll([&] {  // the button: the first wide run of its face colour, once painted
+      XGetWindowAttributes(x().dpy, dialog, &a);
+      Image face = x().Grab(dialog, 0, 0, a.width, a.height);
+      for (int i = 0, run = 0; i < static_cast<int>(face.pixels.size()); ++i)
+        if ((run = face.pixels[i] == 0xFFE1E1E1 && run <= i % a.width ? run + 1 : 0) == 20)
+          return Click(Session{nullptr, None, corner}, kClient, Point{i % a.width - 10, i / a.width}), true;
+      return false;
+    }, Millis(5000));
+    // Wine's message may take the keyboard a while after it shows: the key until it goes.
+    Poll([&] { return (*dismiss < 'a' && (x().Key(dismiss), true)), launcher.Wait(Millis(500)).has_value(); },
+         kPlatform.exit_deadline, Millis(0));
+    EXPECT_EQ(launcher.Wait(Millis(0)), 1) << launcher.Err();
+    EXPECT_TRUE(Poll([&] { return !x().Viewable(dialog); }, Millis(5000))) << "the message stays";
+  }
+
+  std::unique_ptr<X> x_;
+  std::unique_ptr<Disc> disc_;
+  // Declared last, so ended first: no launcher outlives its disc.
+  std::vector<std::unique_ptr<Session>> sessions_;
+  std::vector<std::unique_ptr<Child>> children_;
+};
+
+}  // namespace e2e
