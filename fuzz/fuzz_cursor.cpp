@@ -7,7 +7,7 @@
 #include "fuzz/sane_picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string problem = fuzz::CursorProblem(platform::DecodeCursorFile({data, size}));
+  const std::string problem = fuzz::CursorProblem(pictures::DecodeCursorFile({data, size}));
   if (!problem.empty()) {
     std::fprintf(stderr, "insane cursor: %s\n", problem.c_str());
     std::abort();

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "fuzz/sane_picture.h"
-#include "platform/dib.h"
-#include "platform/ole_object.h"
+#include "pictures/dib.h"
+#include "pictures/ole_object.h"
 
 namespace {
 
@@ -26,22 +26,22 @@ bool Within(std::span<const std::uint8_t> part, const std::uint8_t* begin, std::
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> scratch;
-  const auto bitmap = platform::ExtractObjectBitmap({data, size}, scratch);
+  const auto bitmap = pictures::ExtractObjectBitmap({data, size}, scratch);
   const auto* bytes = std::get_if<std::span<const std::uint8_t>>(&bitmap);
   if (bytes == nullptr) return 0;
   // The bitmap lies in the object's own sectors or in a copy of them, so it can never outgrow them.
   if (!Within(*bytes, data, size) && !Within(*bytes, scratch.data(), scratch.size()))
     Fail("bitmap outside both the object and its copy");
   if (bytes->size() > size) Fail("bitmap of " + std::to_string(bytes->size()) + " bytes from a smaller object");
-  if (auto view = platform::ViewBmp24(*bytes)) {
+  if (auto view = pictures::ViewBmp24(*bytes)) {
     if (!Within(view->pixels, bytes->data(), bytes->size())) Fail("rows outside the bitmap");
-    if (view->width <= 0 || view->height <= 0 || view->width > platform::kMaxPictureSide || view->height > platform::kMaxPictureSide)
+    if (view->width <= 0 || view->height <= 0 || view->width > pictures::kMaxPictureSide || view->height > pictures::kMaxPictureSide)
       Fail("absurd view of " + std::to_string(view->width) + " by " + std::to_string(view->height));
     // Every pixel the window could draw is read once; the sanitizer catches a stray row.
     std::vector<std::uint32_t> row(static_cast<std::size_t>(view->width));
     for (int y = 0; y < view->height; ++y) view->CopyRow(y, 0, view->width, row.data());
     return 0;
   }
-  if (std::string problem = fuzz::PictureProblem(platform::DecodePicture(*bytes)); !problem.empty()) Fail(problem);
+  if (std::string problem = fuzz::PictureProblem(pictures::DecodePicture(*bytes)); !problem.empty()) Fail(problem);
   return 0;
 }

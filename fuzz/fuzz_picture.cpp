@@ -7,7 +7,7 @@
 #include "fuzz/sane_picture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string problem = fuzz::PictureProblem(platform::DecodePicture({data, size}));
+  const std::string problem = fuzz::PictureProblem(pictures::DecodePicture({data, size}));
   if (!problem.empty()) {
     std::fprintf(stderr, "insane picture: %s\n", problem.c_str());
     std::abort();

@@ -49,8 +49,8 @@ IndexedImage Indexed(int width, int height, int colours = 4) {
   return image;
 }
 
-platform::Image Argb(const IndexedImage& indexed, bool index3_transparent = false) {
-  platform::Image image{indexed.width, indexed.height, {}};
+pictures::Image Argb(const IndexedImage& indexed, bool index3_transparent = false) {
+  pictures::Image image{indexed.width, indexed.height, {}};
   for (std::uint8_t i : indexed.indices) {
     const Rgb c = indexed.palette[i];
     image.pixels.push_back(index3_transparent && i == 3 ? 0u : 0xFF000000u | c.r << 16 | c.g << 8 | c.b);

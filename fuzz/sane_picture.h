@@ -7,12 +7,12 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/cursor_file.h"
-#include "platform/picture.h"
+#include "pictures/cursor_file.h"
+#include "pictures/picture.h"
 
 namespace fuzz {
 
-inline std::string ImageProblem(const platform::Image& image, int max_side) {
+inline std::string ImageProblem(const pictures::Image& image, int max_side) {
   if (image.width <= 0 || image.height <= 0 || image.width > max_side || image.height > max_side)
     return "size " + std::to_string(image.width) + "x" + std::to_string(image.height) + " outside the cap";
   if (image.pixels.size() != static_cast<std::size_t>(image.width) * image.height)
@@ -25,23 +25,23 @@ inline std::string ImageProblem(const platform::Image& image, int max_side) {
   return {};
 }
 
-inline std::string PictureProblem(const platform::PictureResult& result) {
-  const auto* image = std::get_if<platform::Image>(&result);
-  return image != nullptr ? ImageProblem(*image, platform::kMaxPictureSide) : std::string{};
+inline std::string PictureProblem(const pictures::PictureResult& result) {
+  const auto* image = std::get_if<pictures::Image>(&result);
+  return image != nullptr ? ImageProblem(*image, pictures::kMaxPictureSide) : std::string{};
 }
 
-inline std::string CursorProblem(const platform::CursorResult& result) {
-  const auto* file = std::get_if<platform::CursorFile>(&result);
+inline std::string CursorProblem(const pictures::CursorResult& result) {
+  const auto* file = std::get_if<pictures::CursorFile>(&result);
   if (file == nullptr) return {};
-  if (file->frames.empty() || file->frames.size() > platform::kMaxCursorFrames) return "frame count out of range";
-  if (file->steps.empty() || file->steps.size() > platform::kMaxCursorSteps) return "step count out of range";
-  for (const platform::CursorFrame& frame : file->frames) {
-    if (std::string p = ImageProblem(frame.image, platform::kMaxCursorSide); !p.empty()) return "frame: " + p;
+  if (file->frames.empty() || file->frames.size() > pictures::kMaxCursorFrames) return "frame count out of range";
+  if (file->steps.empty() || file->steps.size() > pictures::kMaxCursorSteps) return "step count out of range";
+  for (const pictures::CursorFrame& frame : file->frames) {
+    if (std::string p = ImageProblem(frame.image, pictures::kMaxCursorSide); !p.empty()) return "frame: " + p;
     if (frame.hotspot_x < 0 || frame.hotspot_y < 0 || frame.hotspot_x >= frame.image.width ||
         frame.hotspot_y >= frame.image.height)
       return "hotspot outside its frame";
   }
-  for (const platform::CursorStep& step : file->steps)
+  for (const pictures::CursorStep& step : file->steps)
     if (step.frame >= file->frames.size()) return "a step names a missing frame";
   return {};
 }

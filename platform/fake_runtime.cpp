@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "pictures/picture.h"
+
 namespace platform {
 namespace {
 
@@ -32,7 +34,7 @@ std::size_t Index(Control control) { return static_cast<std::size_t>(control); }
 }  // namespace
 
 FakeRuntime::FakeRuntime(const ProgramDescription& program)
-    : program_(program), events_(program.bindings) {
+    : program_(program), host_(program_) {
   for (std::size_t i = 0; i < kControlCount; ++i) {
     const ControlLayout* layout = FindControl(program_.window, static_cast<Control>(i));
     controls_[i].name = layout ? std::string(layout->name) : "control" + std::to_string(i);
@@ -45,7 +47,7 @@ void FakeRuntime::AddFile(std::string_view path, FileKind kind, Picture picture)
 }
 
 void FakeRuntime::AddPicture(std::string_view path) {
-  auto image = std::make_shared<Image>();
+  auto image = std::make_shared<pictures::Image>();
   image->width = image->height = 1;
   image->pixels = {0xFF000000u | next_pixel_++};
   AddFile(path, FileKind::Picture, Picture(std::move(image)));
@@ -61,10 +63,8 @@ const FakeRuntime::DiscFile* FakeRuntime::Find(std::string_view path, FileKind k
 }
 
 void FakeRuntime::Load() {
-  if (form_ || unloaded_) throw std::logic_error("FakeRuntime::Load: the window was already loaded");
-  form_ = program_.create_form(*this);
-  const std::shared_ptr<Form> hold = form_;
-  program_.form_load(*hold);
+  if (host_.form() || unloaded_) throw std::logic_error("FakeRuntime::Load: the window was already loaded");
+  host_.Load(*this);
   shown_ = true;
 }
 
@@ -73,20 +73,11 @@ bool FakeRuntime::Receives(Control control) const {
 }
 
 bool FakeRuntime::Deliver(Control control, MouseEvent event, const MouseArgs& args) {
-  if (!Receives(control)) return false;
-  const Procedure procedure = events_.Find(control, event);
-  if (procedure == nullptr) return false;
+  if (!Receives(control) || !host_.Binds(control, event)) return false;
   Record(controls_[Index(control)].name + "_" + std::string(kEventNames[static_cast<int>(event)]) +
          " " + std::to_string(args.button) + " " + std::to_string(args.shift) + " " +
          FloatText(args.x) + " " + FloatText(args.y));
-  // The procedure keeps the window object alive even if it is unloaded meanwhile.
-  const std::shared_ptr<Form> hold = form_;
-  struct Depth {
-    int& depth;
-    explicit Depth(int& d) : depth(d) { ++depth; }
-    ~Depth() { --depth; }
-  } running(depth_);
-  procedure(*hold, args);
+  host_.Run(control, event, args);
   return true;
 }
 
@@ -130,7 +121,7 @@ Picture FakeRuntime::LoadPicture(std::string_view path) {
   Record("LoadPicture " + Quoted(path));
   if (path.empty()) return Picture();
   const DiscFile* file = Find(path, FileKind::Picture);
-  if (file == nullptr) throw RuntimeError("LoadPicture", std::string(path), "file not found");
+  if (file == nullptr) throw RuntimeError("LoadPicture", std::string(path), Cause::FileNotFound);
   return file->picture;
 }
 
@@ -157,7 +148,7 @@ WindowHandle FakeRuntime::hWnd() {
 std::int32_t FakeRuntime::Shell(std::string_view path, std::int16_t window_style) {
   Record("Shell " + Quoted(path) + " " + std::to_string(window_style));
   if (Find(path, FileKind::Program) == nullptr)
-    throw RuntimeError("Shell", std::string(path), "file not found");
+    throw RuntimeError("Shell", std::string(path), Cause::FileNotFound);
   started_.emplace_back(path);
   return next_task_++;
 }
@@ -180,7 +171,7 @@ void FakeRuntime::Unload() {
   }
   Record("Unload");
   unloaded_ = true;
-  form_.reset();  // running procedures still hold their own references
+  host_.Release();  // running procedures still hold their own references
 }
 
 void FakeRuntime::End() {

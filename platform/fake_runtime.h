@@ -20,8 +20,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/program.h"
 #include "platform/runtime.h"
+#include "platform/window/form_host.h"
+#include "platform/window/program_description.h"
 
 namespace platform {
 
@@ -67,9 +68,9 @@ class FakeRuntime : public Runtime {
   bool shown_window() const { return shown_; }
   bool unloaded() const { return unloaded_; }
   bool ended() const { return ended_; }
-  int running_procedures() const { return depth_; }
+  int running_procedures() const { return host_.running(); }
   // The runtime's own reference; empty once the window is unloaded.
-  std::shared_ptr<Form> form() const { return form_; }
+  std::shared_ptr<Form> form() const { return host_.form(); }
 
   // Runtime
   Picture LoadPicture(std::string_view path) override;
@@ -111,17 +112,15 @@ class FakeRuntime : public Runtime {
   std::string PictureName(const Picture& picture) const;
 
   const ProgramDescription program_;
-  const EventTable events_;
+  FormHost host_;
   std::map<std::string, DiscFile> disc_;  // by ASCII-lowercased path
-  std::map<const Image*, std::string> picture_names_;  // outlives RemoveFile
+  std::map<const pictures::Image*, std::string> picture_names_;  // outlives RemoveFile
   std::multimap<std::uint64_t, QueuedEvent> queue_;
   ControlState controls_[kControlCount];
 
-  std::shared_ptr<Form> form_;
   bool shown_ = false;
   bool unloaded_ = false;
   bool ended_ = false;
-  int depth_ = 0;
 
   CursorHandle cursor_ = kControlPointers;
   CursorHandle next_cursor_ = 0x100;

@@ -1,7 +1,8 @@
 // What the window runtimes share about the controls: rectangles, a picture's
 // effect on a control's area, the design-time pictures, mouse arguments,
 // drawing the client area and running a bound procedure.
-#include "platform/control_geometry.h"
+#include "platform/window/control_geometry.h"
+#include "platform/window/form_host.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,8 @@ using platform::Canvas;
 using platform::ControlSurface;
 using platform::PixelRect;
 
-std::shared_ptr<const platform::Image> Shared(platform::Image image) {
-  return std::make_shared<const platform::Image>(std::move(image));
+std::shared_ptr<const pictures::Image> Shared(pictures::Image image) {
+  return std::make_shared<const pictures::Image>(std::move(image));
 }
 
 TEST(PixelRect, IntersectionAndUnion) {
@@ -156,17 +157,17 @@ TEST(Compose, DrawsTheControlsBackToFrontWithinTheRectangleOnly) {
   // over it a 4x3 picture whose top-left pixel is transparent.
   const Bytes bmp = assets::EncodeBmp24(MakeF(11, 8));
   ControlSurface background;
-  background.bitmap = platform::ViewBmp24(bmp);
+  background.bitmap = pictures::ViewBmp24(bmp);
   ASSERT_TRUE(background.bitmap.has_value());
   background.area = {0, 0, 11, 8};
-  platform::Image button_image = MakeF(4, 3, picture_test::kWhite, picture_test::kBlack);
+  pictures::Image button_image = MakeF(4, 3, picture_test::kWhite, picture_test::kBlack);
   button_image.pixels[0] = 0;
   ControlSurface button;
   platform::AssignPicture(button, platform::Picture(Shared(button_image)));
   button.area.x = 9;  // reaches past the canvas's right edge
   button.area.y = 2;
   const std::array<const ControlSurface*, 2> kBackToFront = {&background, &button};
-  const platform::Image f = MakeF(11, 8);
+  const pictures::Image f = MakeF(11, 8);
 
   TestCanvas canvas(11, 8);
   platform::Compose(canvas.View(), kBackToFront, {1, 1, 20, 20});
@@ -194,7 +195,7 @@ TEST(Compose, DrawsTheControlsBackToFrontWithinTheRectangleOnly) {
 TEST(Compose, TheWindowColourShowsOnlyWhereTheBackgroundDoesNotReach) {
   const Bytes bmp = assets::EncodeBmp24(MakeF(5, 4));
   ControlSurface background;
-  background.bitmap = platform::ViewBmp24(bmp);
+  background.bitmap = pictures::ViewBmp24(bmp);
   ASSERT_TRUE(background.bitmap.has_value());
   background.area = {0, 0, 5, 4};
   ControlSurface empty_control;  // the empty picture draws nothing
@@ -206,7 +207,7 @@ TEST(Compose, TheWindowColourShowsOnlyWhereTheBackgroundDoesNotReach) {
     int x, y;
     std::uint32_t expected;
   };
-  const platform::Image f = MakeF(5, 4);
+  const pictures::Image f = MakeF(5, 4);
   const Case kCases[] = {
       {"beyond the background", {0, 0, 7, 6}, 6, 5, platform::kWindowColour},
       {"beyond the background, right of it", {0, 0, 7, 6}, 5, 0, platform::kWindowColour},
@@ -229,7 +230,7 @@ TEST(Compose, ARectangleBeyondTheCanvasIsClipped) {
   const std::array<const ControlSurface*, 1> kOne = {&control};
   TestCanvas canvas(3, 2);
   platform::Compose(canvas.View(), kOne, {-100, -100, 1000, 1000});
-  const platform::Image f = MakeF(6, 6);
+  const pictures::Image f = MakeF(6, 6);
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 3; ++x) {
       SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
@@ -306,7 +307,7 @@ TEST(DesignSurface, ABrokenDesignPictureIsALoadErrorNamingTheControl) {
     } catch (const platform::RuntimeError& e) {
       EXPECT_EQ(e.operation(), "Load");
       EXPECT_EQ(e.path(), c.layout.name);
-      EXPECT_EQ(e.cause(), c.cause);
+      EXPECT_EQ(e.cause_text(), c.cause);
     }
   }
 }

@@ -1,4 +1,4 @@
-#include "platform/cursor_file.h"
+#include "pictures/cursor_file.h"
 
 #include <gtest/gtest.h>
 
@@ -11,20 +11,20 @@
 namespace {
 
 using namespace picture_test;
-using platform::CursorFile;
-using platform::CursorStep;
-using platform::DecodeCursorFile;
-using platform::Image;
-using platform::PictureError;
+using pictures::CursorFile;
+using pictures::CursorStep;
+using pictures::DecodeCursorFile;
+using pictures::Image;
+using pictures::PictureError;
 
 constexpr std::uint32_t kClear = 0x00000000;
 
-std::optional<PictureError> ErrorOf(const platform::CursorResult& r) {
+std::optional<PictureError> ErrorOf(const pictures::CursorResult& r) {
   if (const auto* e = std::get_if<PictureError>(&r)) return *e;
   return std::nullopt;
 }
 
-CursorFile Decoded(platform::CursorResult r) {
+CursorFile Decoded(pictures::CursorResult r) {
   EXPECT_EQ(ErrorOf(r), std::nullopt);
   auto* file = std::get_if<CursorFile>(&r);
   return file != nullptr ? std::move(*file) : CursorFile{};
@@ -148,7 +148,7 @@ TEST(DecodeCursorFile, RefusesBadStillPointers) {
       {"hotspot x at the width", patched(10, 7), PictureError::BadField},
       {"hotspot y at the height", patched(12, 5), PictureError::BadField},
       {"hotspot 0xFFFF", patched(10, 0xFFFF), PictureError::BadField},
-      {"oversized file", Bytes(platform::kMaxPictureFileBytes + 1, 0), PictureError::TooLarge},
+      {"oversized file", Bytes(pictures::kMaxPictureFileBytes + 1, 0), PictureError::TooLarge},
   };
   for (const Row& r : kRows) {
     SCOPED_TRACE(r.name);
@@ -259,10 +259,10 @@ TEST(DecodeCursorFile, RefusesEveryInconsistentAnimation) {
        PictureError::Truncated},
       {"0 frames", Riff(Join({Anih(0, 3, 7), rate, fram})), PictureError::BadField},
       {"0 steps", Riff(Join({Anih(3, 0, 7), rate, fram})), PictureError::BadField},
-      {"frames over the cap", Riff(Join({Anih(platform::kMaxCursorFrames + 1, 3, 7), rate, fram})),
+      {"frames over the cap", Riff(Join({Anih(pictures::kMaxCursorFrames + 1, 3, 7), rate, fram})),
        PictureError::TooLarge},
       {"frames 0xFFFFFFFF", Riff(Join({Anih(0xFFFFFFFF, 3, 7), rate, fram})), PictureError::TooLarge},
-      {"steps over the cap", Riff(Join({Anih(3, platform::kMaxCursorSteps + 1, 7), rate, fram})),
+      {"steps over the cap", Riff(Join({Anih(3, pictures::kMaxCursorSteps + 1, 7), rate, fram})),
        PictureError::TooLarge},
       {"steps 0xFFFFFFFF", Riff(Join({Anih(3, 0xFFFFFFFF, 7), rate, fram})), PictureError::TooLarge},
       {"raw bitmap frames", Riff(Join({Anih(3, 3, 7, 0), rate, fram})), PictureError::Unsupported},

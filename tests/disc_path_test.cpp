@@ -8,7 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/disc_path.h"
+#include "platform/disc/disc_path.h"
+#include "platform/disc/posix_disc.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -18,6 +19,8 @@ using platform::FileError;
 using platform::ReadDiscFile;
 using platform::ResolveDiscPath;
 using testing_support::TempDir;
+
+platform::PosixDisc g_disc;
 
 struct ResolveCase {
   const char* name;
@@ -140,9 +143,9 @@ TEST(ReadDiscFile, ReadsRegularFilesAndLinksToThem) {
   dir.Write("setup/empty.gif", "");
   fs::create_symlink("images/help.gif", dir.path() / "setup/link.gif");
   dir.Enter();
-  EXPECT_EQ(Text(ReadDiscFile("Setup\\Images\\Help.gif", 1024)), "GIF89a-help");
-  EXPECT_EQ(Text(ReadDiscFile("setup\\link.gif", 1024)), "GIF89a-help");
-  EXPECT_EQ(Text(ReadDiscFile("setup\\empty.gif", 1024)), "");
+  EXPECT_EQ(Text(ReadDiscFile(g_disc, "Setup\\Images\\Help.gif", 1024)), "GIF89a-help");
+  EXPECT_EQ(Text(ReadDiscFile(g_disc, "setup\\link.gif", 1024)), "GIF89a-help");
+  EXPECT_EQ(Text(ReadDiscFile(g_disc, "setup\\empty.gif", 1024)), "");
 }
 
 TEST(ReadDiscFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
@@ -166,7 +169,7 @@ TEST(ReadDiscFile, RefusesWhatIsNotARegularFileWithoutBlocking) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.literal);
-    auto result = ReadDiscFile(c.literal, 1024);
+    auto result = ReadDiscFile(g_disc, c.literal, 1024);
     ASSERT_TRUE(std::holds_alternative<FileError>(result));
     EXPECT_EQ(std::get<FileError>(result), c.expected);
   }
@@ -183,7 +186,7 @@ TEST(ReadDiscFile, UnreadableFileIsReportedAsSuch) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
-    auto result = ReadDiscFile("secret.gif", 1024);
+    auto result = ReadDiscFile(g_disc, "secret.gif", 1024);
     const auto* error = std::get_if<FileError>(&result);
     ::_exit(error != nullptr && *error == FileError::Unreadable ? 0 : 1);
   }

@@ -11,7 +11,7 @@ namespace {
 
 using namespace picture_test;
 using assets::IndexedImage;
-using platform::Image;
+using pictures::Image;
 
 std::string Tag(const Bytes& b, std::size_t at, std::size_t n = 4) {
   return std::string(b.begin() + at, b.begin() + at + n);
@@ -292,7 +292,7 @@ TEST(Encoders, RefuseWhatTheyCannotRepresent) {
   const Row kRows[] = {
       {"bmp of an empty image", assets::EncodeBmp24(Image{})},
       {"bmp with too few pixels", assets::EncodeBmp24(short_pixels)},
-      {"bmp wider than the cap", assets::EncodeBmp24(Image{platform::kMaxPictureSide + 1, 1, {}})},
+      {"bmp wider than the cap", assets::EncodeBmp24(Image{pictures::kMaxPictureSide + 1, 1, {}})},
       {"gif with 257 colours", assets::EncodeGif(big_palette)},
       {"gif without a palette", assets::EncodeGif(no_palette)},
       {"gif with an index beyond the palette", assets::EncodeGif(stray_index)},

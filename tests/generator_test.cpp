@@ -23,9 +23,9 @@
 #include "assets/generator/quantise.h"
 #include "autorun/program.h"
 #include "menu/disc_paths.h"
-#include "platform/cursor_file.h"
-#include "platform/disc_path.h"
-#include "platform/picture.h"
+#include "pictures/cursor_file.h"
+#include "platform/disc/disc_path.h"
+#include "pictures/picture.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ std::int32_t S32(const Bytes& b, std::size_t at) { return static_cast<std::int32
 struct Pixel {
   int r, g, b;
 };
-Pixel At(const platform::Image& image, int x, int y) {
+Pixel At(const pictures::Image& image, int x, int y) {
   const std::uint32_t v = image.At(x, y);
   return {static_cast<int>(v >> 16 & 0xFF), static_cast<int>(v >> 8 & 0xFF), static_cast<int>(v & 0xFF)};
 }
@@ -59,13 +59,13 @@ bool IsWhite(Pixel p) { return p.r == 255 && p.g == 255 && p.b == 255; }
 bool IsGrey(Pixel p) { return p.r == p.g && p.g == p.b && p.r < 255; }
 int Luma(Pixel p) { return (299 * p.r + 587 * p.g + 114 * p.b) / 1000; }
 
-platform::Image Decode(const Bytes& bytes) {
-  platform::PictureResult result = platform::DecodePicture(bytes);
-  if (auto* error = std::get_if<platform::PictureError>(&result)) {
-    ADD_FAILURE() << "not decoded: " << platform::Describe(*error);
+pictures::Image Decode(const Bytes& bytes) {
+  pictures::PictureResult result = pictures::DecodePicture(bytes);
+  if (auto* error = std::get_if<pictures::PictureError>(&result)) {
+    ADD_FAILURE() << "not decoded: " << pictures::Describe(*error);
     return {};
   }
-  return std::get<platform::Image>(std::move(result));
+  return std::get<pictures::Image>(std::move(result));
 }
 
 // A control's rectangle in pixels, as the window places it.
@@ -93,8 +93,8 @@ constexpr ButtonCase kButtonCases[] = {
 fs::path ImageDir() { return BuildDir() / "disc" / "Setup" / "images"; }
 fs::path AssetDir() { return BuildDir() / "assets"; }
 
-const platform::Image& Background() {
-  static const platform::Image image = Decode(ReadBytes(AssetDir() / "background.bmp"));
+const pictures::Image& Background() {
+  static const pictures::Image image = Decode(ReadBytes(AssetDir() / "background.bmp"));
   return image;
 }
 
@@ -131,7 +131,7 @@ TEST(BackgroundBitmap, HeaderFieldsFollowFromTheWindowSize) {
 
 TEST(BackgroundBitmap, ReaderGivesTheStoredPixels) {
   const Bytes bmp = ReadBytes(AssetDir() / "background.bmp");
-  const platform::Image& image = Background();
+  const pictures::Image& image = Background();
   ASSERT_EQ(image.width, S32(bmp, 18));
   ASSERT_EQ(image.height, S32(bmp, 22));
   const std::size_t stride = (static_cast<std::size_t>(image.width) * 3 + 3) / 4 * 4;
@@ -154,7 +154,7 @@ TEST(BackgroundBitmap, EmbeddedObjectCarriesTheSameBitmap) {
 }
 
 TEST(BackgroundBitmap, HelpBoxFrameIsOnePixelGreyAroundWhite) {
-  const platform::Image& bg = Background();
+  const pictures::Image& bg = Background();
   const PixelRect help = Place(Control::Help);
   // Find the frame by walking outwards from the panel's centre along each axis.
   const int cx = help.left + help.width / 2, cy = help.top + help.height / 2;
@@ -188,7 +188,7 @@ TEST(BackgroundBitmap, HelpBoxFrameIsOnePixelGreyAroundWhite) {
 }
 
 TEST(BackgroundBitmap, EdgeIsWhiteWithAGreyLineInside) {
-  const platform::Image& bg = Background();
+  const pictures::Image& bg = Background();
   const Pixel edge_grey{102, 102, 102};
   for (int y = 0; y < bg.height; ++y)
     for (int x = 0; x < bg.width; ++x) {
@@ -200,7 +200,7 @@ TEST(BackgroundBitmap, EdgeIsWhiteWithAGreyLineInside) {
 }
 
 TEST(BackgroundBitmap, IsWarmAroundTheButtonsAndTheTitleIsWhite) {
-  const platform::Image& bg = Background();
+  const pictures::Image& bg = Background();
   // The area the buttons stand on is orange: red high, blue low.
   for (const ButtonCase& c : kButtonCases) {
     SCOPED_TRACE(c.name);
@@ -339,7 +339,7 @@ TEST(GeneratedGif, BuiltInButtonsAreTheDiscsNormalPictures) {
 }
 
 // Border pixels of a picture set at `r` on the background, and how far they stray.
-int WorstBorderError(const platform::Image& picture, const PixelRect& r) {
+int WorstBorderError(const pictures::Image& picture, const PixelRect& r) {
   int worst = 0;
   for (int y = 0; y < picture.height; ++y)
     for (int x = 0; x < picture.width; ++x) {
@@ -353,7 +353,7 @@ int WorstBorderError(const platform::Image& picture, const PixelRect& r) {
 struct Box {
   int left = 1 << 20, top = 1 << 20, right = -1, bottom = -1;
 };
-Box Lettering(const platform::Image& picture) {
+Box Lettering(const pictures::Image& picture) {
   Box box;
   for (int y = 0; y < picture.height; ++y)
     for (int x = 0; x < picture.width; ++x) {
@@ -369,7 +369,7 @@ constexpr int kQuantisationError = 3;
 TEST(GeneratedButton, BordersRepeatTheBackgroundAtTheButtonsPlace) {
   for (const ButtonCase& c : kButtonCases) {
     SCOPED_TRACE(c.name);
-    const platform::Image button = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + ".gif")));
+    const pictures::Image button = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + ".gif")));
     const PixelRect r = Place(c.control);
     ASSERT_EQ(button.width, r.width);
     ASSERT_EQ(button.height, r.height);
@@ -382,7 +382,7 @@ TEST(GeneratedButton, BordersRepeatTheBackgroundAtTheButtonsPlace) {
 TEST(GeneratedButton, LetteringIsWhiteOutlinedAndInsideThePicture) {
   for (const ButtonCase& c : kButtonCases) {
     SCOPED_TRACE(c.name);
-    const platform::Image button = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + ".gif")));
+    const pictures::Image button = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + ".gif")));
     const Box ink = Lettering(button);
     ASSERT_GE(ink.right, 0) << "no lettering";
     EXPECT_GE(ink.left, 2);
@@ -401,8 +401,8 @@ TEST(GeneratedButton, LetteringIsWhiteOutlinedAndInsideThePicture) {
 TEST(GeneratedButton, PressedPictureIsDarkerAndShiftedByAPixel) {
   for (const ButtonCase& c : kButtonCases) {
     SCOPED_TRACE(c.name);
-    const platform::Image normal = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + ".gif")));
-    const platform::Image pressed = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + "down.gif")));
+    const pictures::Image normal = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + ".gif")));
+    const pictures::Image pressed = Decode(ReadBytes(ImageDir() / (std::string(c.stem) + "down.gif")));
     ASSERT_EQ(pressed.width, normal.width);
     ASSERT_EQ(pressed.height, normal.height);
     long normal_luma = 0, pressed_luma = 0;
@@ -421,7 +421,7 @@ TEST(GeneratedButton, PressedPictureIsDarkerAndShiftedByAPixel) {
 TEST(GeneratedHelp, PicturesAreDarkTextOnTheHelpBoxWhite) {
   for (const char* help : {"help", "setupwizardhelp", "manualinstallationhelp", "documentationhelp"}) {
     SCOPED_TRACE(help);
-    const platform::Image picture = Decode(ReadBytes(ImageDir() / (std::string(help) + ".gif")));
+    const pictures::Image picture = Decode(ReadBytes(ImageDir() / (std::string(help) + ".gif")));
     const PixelRect r = Place(Control::Help);
     ASSERT_EQ(picture.width, r.width);
     ASSERT_EQ(picture.height, r.height);
@@ -472,7 +472,7 @@ TEST(WindowIcon, OneOpaqueSixteenColourImage) {
 }
 
 TEST(WindowIcon, WhiteFieldWithPurpleYellowAndDarkRedLowerRight) {
-  const platform::Image icon = Decode(ReadBytes(AssetDir() / "autorun.ico"));
+  const pictures::Image icon = Decode(ReadBytes(AssetDir() / "autorun.ico"));
   ASSERT_EQ(icon.width, 32);
   int white_upper_left = 0, purple = 0, yellow = 0, dark_red = 0, colour_upper_left = 0;
   for (int y = 0; y < icon.height; ++y)
@@ -508,9 +508,9 @@ TEST(HandPointer, HotSpotIsTheFingertip) {
   EXPECT_EQ(U32(cur, 14), 40u + 2 * 4 + 2 * 32 * 4);  // header, 2 colours, image and mask
   EXPECT_EQ(Bytes(assets::HandPointer().begin(), assets::HandPointer().end()), cur);
 
-  const platform::CursorResult result = platform::DecodeCursorFile(cur);
-  ASSERT_TRUE(std::holds_alternative<platform::CursorFile>(result));
-  const platform::CursorFrame& hand = std::get<platform::CursorFile>(result).frames.at(0);
+  const pictures::CursorResult result = pictures::DecodeCursorFile(cur);
+  ASSERT_TRUE(std::holds_alternative<pictures::CursorFile>(result));
+  const pictures::CursorFrame& hand = std::get<pictures::CursorFile>(result).frames.at(0);
   const int hx = U16(cur, 10), hy = U16(cur, 12);
   EXPECT_EQ(hand.hotspot_x, hx);
   EXPECT_EQ(hand.hotspot_y, hy);
@@ -531,9 +531,9 @@ TEST(HandPointer, HotSpotIsTheFingertip) {
 }
 
 TEST(HandPointer, WhiteHandClosedByABlackOutline) {
-  const platform::CursorResult result = platform::DecodeCursorFile(ReadBytes(AssetDir() / "hand.cur"));
-  ASSERT_TRUE(std::holds_alternative<platform::CursorFile>(result));
-  const platform::Image& img = std::get<platform::CursorFile>(result).frames.at(0).image;
+  const pictures::CursorResult result = pictures::DecodeCursorFile(ReadBytes(AssetDir() / "hand.cur"));
+  ASSERT_TRUE(std::holds_alternative<pictures::CursorFile>(result));
+  const pictures::Image& img = std::get<pictures::CursorFile>(result).frames.at(0).image;
   int white = 0;
   for (int y = 0; y < img.height; ++y)
     for (int x = 0; x < img.width; ++x) {
@@ -552,15 +552,15 @@ TEST(HandPointer, WhiteHandClosedByABlackOutline) {
 // ---------------------------------------------------------------- ANI
 
 TEST(BusyPointer, HourglassRunsThroughAtLeastEightFrames) {
-  const platform::CursorResult result = platform::DecodeCursorFile(ReadBytes(ImageDir() / "hourglas.ani"));
-  ASSERT_TRUE(std::holds_alternative<platform::CursorFile>(result));
-  const platform::CursorFile& ani = std::get<platform::CursorFile>(result);
+  const pictures::CursorResult result = pictures::DecodeCursorFile(ReadBytes(ImageDir() / "hourglas.ani"));
+  ASSERT_TRUE(std::holds_alternative<pictures::CursorFile>(result));
+  const pictures::CursorFile& ani = std::get<pictures::CursorFile>(result);
   ASSERT_GE(ani.frames.size(), 8u);
   EXPECT_EQ(ani.steps.size(), ani.frames.size());
   std::vector<int> upper_sand, lower_sand;
   for (std::size_t i = 0; i < ani.frames.size(); ++i) {
     SCOPED_TRACE(i);
-    const platform::CursorFrame& f = ani.frames[i];
+    const pictures::CursorFrame& f = ani.frames[i];
     EXPECT_EQ(f.hotspot_x, f.image.width / 2);
     EXPECT_EQ(f.hotspot_y, f.image.height / 2);
     EXPECT_GT(ani.steps[i].jiffies, 0u);
@@ -622,9 +622,9 @@ TEST_F(SampleDisc, EveryPictureDecodesThroughTheLaunchersReader) {
     SCOPED_TRACE(entry.path().string());
     const Bytes bytes = ReadBytes(entry.path());
     if (entry.path().extension() == ".ani") {
-      EXPECT_TRUE(std::holds_alternative<platform::CursorFile>(platform::DecodeCursorFile(bytes)));
+      EXPECT_TRUE(std::holds_alternative<pictures::CursorFile>(pictures::DecodeCursorFile(bytes)));
     } else {
-      EXPECT_TRUE(std::holds_alternative<platform::Image>(platform::DecodePicture(bytes)));
+      EXPECT_TRUE(std::holds_alternative<pictures::Image>(pictures::DecodePicture(bytes)));
     }
   }
 }
@@ -687,8 +687,8 @@ TEST(Generator, MakesTheSameBytesAsTheBuildDidAndNothingElse) {
 }
 
 // An odd-sized picture with a given number of distinct colours, each in a run.
-platform::Image Swatches(int width, int height, int colours) {
-  platform::Image image{width, height, {}};
+pictures::Image Swatches(int width, int height, int colours) {
+  pictures::Image image{width, height, {}};
   for (int i = 0; i < width * height; ++i) {
     const std::uint32_t c = static_cast<std::uint32_t>(i * colours / (width * height));
     image.pixels.push_back(0xFF000000u | (c * 37 % 256) << 16 | (c * 91 % 256) << 8 | (255 - c));
@@ -707,7 +707,7 @@ TEST(Quantiser, KeepsEveryColourWhenThePaletteHasRoom) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
-    const platform::Image image = Swatches(37, 11, c.colours);
+    const pictures::Image image = Swatches(37, 11, c.colours);
     const assets::IndexedImage indexed = assets::Quantise(image, c.max_colours);
     EXPECT_LE(indexed.palette.size(), static_cast<std::size_t>(c.max_colours));
     EXPECT_EQ(assets::Expand(indexed).pixels, image.pixels);
@@ -715,7 +715,7 @@ TEST(Quantiser, KeepsEveryColourWhenThePaletteHasRoom) {
 }
 
 TEST(Quantiser, TooManyColoursStillGiveABoundedPaletteAndTheSameAnswer) {
-  const platform::Image image = Swatches(61, 23, 1000);
+  const pictures::Image image = Swatches(61, 23, 1000);
   const assets::IndexedImage a = assets::Quantise(image, 16), b = assets::Quantise(image, 16);
   EXPECT_LE(a.palette.size(), 16u);
   EXPECT_EQ(a.indices, b.indices);

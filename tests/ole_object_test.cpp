@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "assets/picture_object.h"
-#include "platform/ole_object.h"
+#include "pictures/ole_object.h"
 
 namespace {
 
 using assets::BuildPictureObject;
 using assets::StorageVersion;
-using platform::ExtractObjectBitmap;
-using platform::ObjectError;
+using pictures::ExtractObjectBitmap;
+using pictures::ObjectError;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::uint64_t kTime = 0x01D1'2345'6789'ABCDull;
@@ -177,7 +177,7 @@ std::optional<ObjectError> ErrorOf(const std::variant<Bytes, ObjectError>& r) {
   return std::nullopt;
 }
 
-std::string Show(std::optional<ObjectError> e) { return e ? std::string(platform::Describe(*e)) : "success"; }
+std::string Show(std::optional<ObjectError> e) { return e ? std::string(pictures::Describe(*e)) : "success"; }
 
 // Sibling order: shorter names first, equal lengths by upper-cased code units.
 bool NameLess(const std::u16string& a, const std::u16string& b) {
@@ -640,7 +640,7 @@ TEST(ObjectReader, DescribesEveryErrorDistinctly) {
                              ObjectError::BadChain,  ObjectError::BadDirectory, ObjectError::NoNativeStream,
                              ObjectError::BadNativeData};
   std::vector<std::string_view> texts;
-  for (ObjectError e : all) texts.push_back(platform::Describe(e));
+  for (ObjectError e : all) texts.push_back(pictures::Describe(e));
   std::sort(texts.begin(), texts.end());
   EXPECT_EQ(std::adjacent_find(texts.begin(), texts.end()), texts.end());
 }
@@ -664,7 +664,7 @@ TEST(PictureObject, StreamInPiecesIsCopiedInOrder) {
   Put32(object, l.FatAt(b), a);
   Put32(object, l.FatAt(a), chain[3]);
   Bytes scratch;
-  const auto view = platform::ExtractObjectBitmap(object, scratch);
+  const auto view = pictures::ExtractObjectBitmap(object, scratch);
   ASSERT_TRUE(std::holds_alternative<std::span<const std::uint8_t>>(view));
   const auto bytes = std::get<std::span<const std::uint8_t>>(view);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), bmp.begin(), bmp.end()));

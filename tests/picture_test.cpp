@@ -1,7 +1,7 @@
-#include "platform/dib.h"
-#include "platform/gif.h"
-#include "platform/gif_structure.h"
-#include "platform/picture.h"
+#include "pictures/dib.h"
+#include "pictures/gif.h"
+#include "pictures/gif_structure.h"
+#include "pictures/picture.h"
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -12,25 +12,25 @@
 #include <string>
 
 #include "assets/encode.h"
-#include "platform/cursor_file.h"
+#include "pictures/cursor_file.h"
 #include "tests/picture_test_util.h"
 
 namespace {
 
 using namespace picture_test;
-using platform::DecodePicture;
-using platform::Image;
-using platform::PictureError;
+using pictures::DecodePicture;
+using pictures::Image;
+using pictures::PictureError;
 
 constexpr std::uint32_t kClear = 0x00000000;  // how every reader returns a transparent pixel
 
-std::optional<PictureError> ErrorOf(const platform::PictureResult& r) {
+std::optional<PictureError> ErrorOf(const pictures::PictureResult& r) {
   if (const auto* e = std::get_if<PictureError>(&r)) return *e;
   return std::nullopt;
 }
 
-void ExpectImage(const platform::PictureResult& result, const Image& expected) {
-  ASSERT_EQ(ErrorOf(result), std::nullopt) << platform::Describe(std::get<PictureError>(result));
+void ExpectImage(const pictures::PictureResult& result, const Image& expected) {
+  ASSERT_EQ(ErrorOf(result), std::nullopt) << pictures::Describe(std::get<PictureError>(result));
   const Image& got = std::get<Image>(result);
   ASSERT_EQ(got.width, expected.width);
   ASSERT_EQ(got.height, expected.height);
@@ -66,7 +66,7 @@ void ExpectPatches(const Bytes& good, std::span<const Patch> patches) {
 // through reaches a decoder that is not ours, so its verdict must be the host
 // reader's for every file.
 std::optional<PictureError> WalkError(const Bytes& b) {
-  auto r = platform::ReadGifStructure(b);
+  auto r = pictures::ReadGifStructure(b);
   if (auto* e = std::get_if<PictureError>(&r)) return *e;
   return std::nullopt;
 }
@@ -74,7 +74,7 @@ std::optional<PictureError> WalkError(const Bytes& b) {
 // ---- Dispatch ---------------------------------------------------------------------
 
 TEST(DecodePicture, TellsTheFormatByContent) {
-  Bytes oversized(platform::kMaxPictureFileBytes + 1, 0);
+  Bytes oversized(pictures::kMaxPictureFileBytes + 1, 0);
   oversized[0] = 'B';
   oversized[1] = 'M';
   struct Row {
@@ -101,7 +101,7 @@ TEST(DecodePicture, EveryErrorHasItsOwnDescription) {
   std::set<std::string_view> seen;
   for (auto e : {PictureError::Empty, PictureError::NotAPicture, PictureError::Truncated, PictureError::BadField,
                  PictureError::TooLarge, PictureError::Unsupported})
-    EXPECT_TRUE(seen.insert(platform::Describe(e)).second);
+    EXPECT_TRUE(seen.insert(pictures::Describe(e)).second);
 }
 
 // ---- BMP ------------------------------------------------------------------------
@@ -194,12 +194,12 @@ TEST(DecodeBmp, RefusesEveryBadHeaderField) {
       {"width -6", 18, 4, static_cast<std::uint32_t>(-6), PictureError::BadField},
       {"width 0x80000000", 18, 4, 0x80000000, PictureError::BadField},
       {"width 9 needs more pixels", 18, 4, 9, PictureError::Truncated},
-      {"width over the cap", 18, 4, platform::kMaxPictureSide + 1, PictureError::TooLarge},
+      {"width over the cap", 18, 4, pictures::kMaxPictureSide + 1, PictureError::TooLarge},
       {"width 0x7FFFFFFF", 18, 4, 0x7FFFFFFF, PictureError::TooLarge},
       {"height 0", 22, 4, 0, PictureError::BadField},
       {"height 6 needs more pixels", 22, 4, 6, PictureError::Truncated},
-      {"height over the cap", 22, 4, platform::kMaxPictureSide + 1, PictureError::TooLarge},
-      {"height under minus the cap", 22, 4, static_cast<std::uint32_t>(-platform::kMaxPictureSide - 1),
+      {"height over the cap", 22, 4, pictures::kMaxPictureSide + 1, PictureError::TooLarge},
+      {"height under minus the cap", 22, 4, static_cast<std::uint32_t>(-pictures::kMaxPictureSide - 1),
        PictureError::TooLarge},
       {"height 0x80000000", 22, 4, 0x80000000, PictureError::TooLarge},
       {"planes 0", 26, 2, 0, PictureError::BadField},
@@ -348,14 +348,14 @@ TEST(DecodeGif, RefusesEveryBadField) {
   const Bytes good = GoodGif();
   const Patch kPatches[] = {
       {"screen width 0", 6, 2, 0, PictureError::BadField},
-      {"screen width over the cap", 6, 2, platform::kMaxPictureSide + 1, PictureError::TooLarge},
+      {"screen width over the cap", 6, 2, pictures::kMaxPictureSide + 1, PictureError::TooLarge},
       {"screen height 0", 8, 2, 0, PictureError::BadField},
       {"screen height 0xFFFF", 8, 2, 0xFFFF, PictureError::TooLarge},
       {"image left 1 pushes it off the screen", 790, 2, 1, PictureError::BadField},
       {"image top 0xFFFF", 792, 2, 0xFFFF, PictureError::BadField},
       {"image width 0", 794, 2, 0, PictureError::BadField},
       {"image wider than the screen", 794, 2, 7, PictureError::BadField},
-      {"image height over the cap", 796, 2, platform::kMaxPictureSide + 1, PictureError::TooLarge},
+      {"image height over the cap", 796, 2, pictures::kMaxPictureSide + 1, PictureError::TooLarge},
       {"image height 0xFFFF", 796, 2, 0xFFFF, PictureError::TooLarge},
       {"code size 0", 799, 1, 0, PictureError::BadField},
       {"code size 1", 799, 1, 1, PictureError::BadField},
@@ -414,7 +414,7 @@ TEST(DecodeGif, EveryTruncationFailsAlikeInTheWalk) {
     ExpectEveryPrefixFails(file, DecodePicture);
     for (std::size_t n = 0; n < file.size(); ++n) {
       const Bytes prefix(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(n));
-      ASSERT_EQ(WalkError(prefix), ErrorOf(platform::DecodeGif(prefix))) << "prefix of " << n << " bytes";
+      ASSERT_EQ(WalkError(prefix), ErrorOf(pictures::DecodeGif(prefix))) << "prefix of " << n << " bytes";
     }
   }
 }
@@ -435,9 +435,9 @@ TEST(GifStructure, FindsTheScreenAndTheFirstImage) {
     SCOPED_TRACE(r.name);
     const Bytes file = WriteTestGif(r.gif);
     ASSERT_EQ(ErrorOf(DecodePicture(file)), std::nullopt) << "the host reader must accept the sample";
-    auto read = platform::ReadGifStructure(file);
-    ASSERT_TRUE(std::holds_alternative<platform::GifStructure>(read));
-    const platform::GifStructure& g = std::get<platform::GifStructure>(read);
+    auto read = pictures::ReadGifStructure(file);
+    ASSERT_TRUE(std::holds_alternative<pictures::GifStructure>(read));
+    const pictures::GifStructure& g = std::get<pictures::GifStructure>(read);
     EXPECT_EQ(g.screen_width, r.gif.screen_width);
     EXPECT_EQ(g.screen_height, r.gif.screen_height);
     EXPECT_EQ(g.left, r.gif.left);
@@ -541,7 +541,7 @@ TEST(DecodeIcon, RefusesEveryBadField) {
       {"image header size 0xFFFFFFFF", 22, 4, 0xFFFFFFFF, PictureError::BadField},
       {"image width 0", 26, 4, 0, PictureError::BadField},
       {"image width -32", 26, 4, static_cast<std::uint32_t>(-32), PictureError::BadField},
-      {"image width over the cap", 26, 4, platform::kMaxPictureSide + 1, PictureError::TooLarge},
+      {"image width over the cap", 26, 4, pictures::kMaxPictureSide + 1, PictureError::TooLarge},
       {"image height not doubled", 30, 4, 32, PictureError::BadField},
       {"image height odd", 30, 4, 63, PictureError::BadField},
       {"image height negative", 30, 4, static_cast<std::uint32_t>(-64), PictureError::BadField},
@@ -598,13 +598,13 @@ TEST(DecodePicture, MutatedFilesNeverYieldUnsoundPictures) {
       const int flips = 1 + static_cast<int>(random() % 4);
       for (int i = 0; i < flips; ++i) bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
       SCOPED_TRACE("file " + std::to_string(f) + " round " + std::to_string(round));
-      const platform::PictureResult picture = DecodePicture(bytes);
-      if (const auto* image = std::get_if<Image>(&picture)) ExpectSound(*image, platform::kMaxPictureSide);
-      const platform::CursorResult cursor = platform::DecodeCursorFile(bytes);
-      if (const auto* file = std::get_if<platform::CursorFile>(&cursor)) {
+      const pictures::PictureResult picture = DecodePicture(bytes);
+      if (const auto* image = std::get_if<Image>(&picture)) ExpectSound(*image, pictures::kMaxPictureSide);
+      const pictures::CursorResult cursor = pictures::DecodeCursorFile(bytes);
+      if (const auto* file = std::get_if<pictures::CursorFile>(&cursor)) {
         ASSERT_FALSE(file->steps.empty());
         for (const auto& step : file->steps) ASSERT_LT(step.frame, file->frames.size());
-        for (const auto& frame : file->frames) ExpectSound(frame.image, platform::kMaxCursorSide);
+        for (const auto& frame : file->frames) ExpectSound(frame.image, pictures::kMaxCursorSide);
       }
     }
 }
@@ -618,9 +618,9 @@ TEST(Bmp24View, RowsMatchTheDecodedPicture) {
   for (bool top_down : {false, true}) {
     for (int width : {5, 6, 7, 8}) {
       SCOPED_TRACE(testing::Message() << (top_down ? "top-down" : "bottom-up") << " width " << width);
-      const platform::Image f = MakeF(width, 5);
+      const pictures::Image f = MakeF(width, 5);
       const Bytes file = WriteBmp(f, {.bits = 24, .top_down = top_down});
-      const auto view = platform::ViewBmp24(file);
+      const auto view = pictures::ViewBmp24(file);
       ASSERT_TRUE(view.has_value());
       ASSERT_EQ(view->width, width);
       ASSERT_EQ(view->height, 5);
@@ -636,13 +636,13 @@ TEST(Bmp24View, RowsMatchTheDecodedPicture) {
 }
 
 TEST(Bmp24View, RefusesWhatItCannotShowInPlace) {
-  const platform::Image f = MakeF(6, 5);
+  const pictures::Image f = MakeF(6, 5);
   const Bytes good = WriteBmp(f, {.bits = 24});
-  EXPECT_FALSE(platform::ViewBmp24(WriteBmp(f, {.bits = 8})).has_value());
-  EXPECT_FALSE(platform::ViewBmp24(WriteBmp(f, {.bits = 32})).has_value());
+  EXPECT_FALSE(pictures::ViewBmp24(WriteBmp(f, {.bits = 8})).has_value());
+  EXPECT_FALSE(pictures::ViewBmp24(WriteBmp(f, {.bits = 32})).has_value());
   for (std::size_t n = 0; n < good.size(); ++n) {
     const Bytes cut(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n));
-    EXPECT_FALSE(platform::ViewBmp24(cut).has_value()) << "length " << n;
+    EXPECT_FALSE(pictures::ViewBmp24(cut).has_value()) << "length " << n;
   }
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "assets/encode.h"
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace picture_test {
 
@@ -30,8 +30,8 @@ inline bool InF(int x, int y, int width, int height) {
   return x == 1 || y == 1 || (y == height / 2 && x < width - 2);
 }
 
-inline platform::Image MakeF(int width, int height, std::uint32_t ink = kRed, std::uint32_t paper = kBlue) {
-  platform::Image image{width, height, {}};
+inline pictures::Image MakeF(int width, int height, std::uint32_t ink = kRed, std::uint32_t paper = kBlue) {
+  pictures::Image image{width, height, {}};
   image.pixels.reserve(static_cast<std::size_t>(width) * height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) image.pixels.push_back(InF(x, y, width, height) ? ink : paper);
@@ -53,8 +53,8 @@ inline std::uint32_t Argb(assets::Rgb c) {
 }
 
 // The pixels an indexed picture shows, fully opaque.
-inline platform::Image Expand(const assets::IndexedImage& indexed) {
-  platform::Image image{indexed.width, indexed.height, {}};
+inline pictures::Image Expand(const assets::IndexedImage& indexed) {
+  pictures::Image image{indexed.width, indexed.height, {}};
   for (std::uint8_t i : indexed.indices) image.pixels.push_back(Argb(indexed.palette[i]));
   return image;
 }
@@ -92,7 +92,7 @@ struct DibOptions {
 };
 
 // Distinct colours in order of first appearance; transparent pixels count as black.
-inline std::vector<std::uint32_t> PaletteOf(const platform::Image& image) {
+inline std::vector<std::uint32_t> PaletteOf(const pictures::Image& image) {
   std::vector<std::uint32_t> palette;
   for (std::uint32_t p : image.pixels) {
     const std::uint32_t rgb = (p >> 24) == 0 ? 0 : p & 0xFFFFFF;
@@ -105,7 +105,7 @@ inline std::size_t StrideOf(int width, int bits) { return (static_cast<std::size
 
 // Info header, masks, palette (full 2^bits entries) and colour image; for an
 // icon entry the height is doubled and the AND mask follows.
-inline Bytes WriteDib(const platform::Image& image, const DibOptions& options, bool icon) {
+inline Bytes WriteDib(const pictures::Image& image, const DibOptions& options, bool icon) {
   Bytes out;
   const std::vector<std::uint32_t> palette = PaletteOf(image);
   const int rows = icon ? image.height * 2 : (options.top_down ? -image.height : image.height);
@@ -152,7 +152,7 @@ inline Bytes WriteDib(const platform::Image& image, const DibOptions& options, b
   return out;
 }
 
-inline Bytes WriteBmp(const platform::Image& image, const DibOptions& options) {
+inline Bytes WriteBmp(const pictures::Image& image, const DibOptions& options) {
   const Bytes dib = WriteDib(image, options, false);
   const std::size_t palette_end = options.header_bytes + (options.bitfields && options.header_bytes == 40 ? 12 : 0) +
                                   (options.bits <= 8 ? 4u << options.bits : 0);
@@ -165,7 +165,7 @@ inline Bytes WriteBmp(const platform::Image& image, const DibOptions& options) {
 }
 
 struct TestIcon {
-  platform::Image image;
+  pictures::Image image;
   DibOptions dib;
   int hotspot_x = 0, hotspot_y = 0;
 };

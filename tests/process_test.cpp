@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/disc_actions.h"
-#include "platform/process.h"
+#include "platform/disc/posix_disc.h"
+#include "platform/disc/process.h"
 #include "platform/runtime.h"
 #include "tests/support/temp_dir.h"
 
@@ -21,6 +21,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing_support::TempDir;
+
+platform::PosixDisc g_disc;
 
 // Waits for a file that a started program writes; the program runs on its own.
 std::string WaitForFile(const fs::path& file) {
@@ -47,7 +49,7 @@ TEST(StartProgram, RunsTheDiscProgramDetachedInItsOwnSession) {
             "#!/bin/sh\necho \"$# $(pwd) $(ps -o sid= -p $$)\" > ran.txt\n", true);
   dir.Enter();
   platform::ReapChildrenAutomatically();
-  std::int32_t pid = platform::StartProgram("setup\\SETUP.EXE");
+  std::int32_t pid = platform::StartProgram(g_disc, "setup\\SETUP.EXE", 1);
   ASSERT_GT(pid, 0);
   std::istringstream ran(WaitForFile(dir.path() / "ran.txt"));
   int argc = -1;
@@ -63,7 +65,7 @@ TEST(StartProgram, EndedProgramsAreReaped) {
   dir.Write("quick", "#!/bin/sh\nexit 0\n", true);
   dir.Enter();
   platform::ReapChildrenAutomatically();
-  std::int32_t pid = platform::StartProgram("quick");
+  std::int32_t pid = platform::StartProgram(g_disc, "quick", 1);
   bool reaped = false;
   for (int i = 0; i < 500 && !reaped; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -92,12 +94,12 @@ TEST(StartProgram, EveryFailureToStartIsARuntimeError) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.literal);
     try {
-      platform::StartProgram(c.literal);
+      platform::StartProgram(g_disc, c.literal, 1);
       ADD_FAILURE() << "reported as started";
     } catch (const platform::RuntimeError& e) {
       EXPECT_EQ(e.operation(), "Shell");
       EXPECT_EQ(e.path(), c.literal);
-      EXPECT_EQ(e.cause(), c.cause);
+      EXPECT_EQ(e.cause_text(), c.cause);
     }
   }
 }
@@ -120,7 +122,7 @@ TEST_F(OpenDocumentTest, HandsTheGuideToTheDesktopByAbsolutePath) {
   TempDir disc;
   disc.Write("Manual/UserGuideEng.html", "<html></html>");
   disc.Enter();
-  EXPECT_GT(platform::OpenDocument("open", "manual\\userguideeng.html"), 32);
+  EXPECT_GT(g_disc.Open(0, "open", "manual\\userguideeng.html", "", "", 1), 32);
   std::string opened = WaitForFile(bin_.path() / "opened.txt");
   EXPECT_EQ(fs::path(opened.substr(0, opened.find('\n'))),
             fs::canonical(disc.path() / "Manual/UserGuideEng.html"));
@@ -142,7 +144,7 @@ TEST_F(OpenDocumentTest, NoGuideToOpenStartsNothing) {
     fs::create_directories(disc.path() / "Manual");
     c.make(disc.path() / "Manual/UserGuideEng.html");
     disc.Enter();
-    EXPECT_LE(platform::OpenDocument("open", "Manual\\UserGuideEng.html"), 32);
+    EXPECT_LE(g_disc.Open(0, "open", "Manual\\UserGuideEng.html", "", "", 1), 32);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_FALSE(fs::exists(bin_.path() / "opened.txt"));

@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "fuzz/sane_picture.h"
-#include "platform/dib.h"
-#include "platform/ole_object.h"
+#include "pictures/dib.h"
+#include "pictures/ole_object.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-using platform::PictureError;
+using pictures::PictureError;
 
 const fs::path kRoot = AUTORUN_REGRESSION_DIR;
 constexpr const char* kReaders[] = {"picture", "cursor", "object"};
@@ -51,19 +51,19 @@ Bytes ReadFile(const fs::path& path) {
 // The launcher's own path for each reader; the object's bitmap is decoded as
 // the runtime does before showing the background.
 std::string ProblemWith(const std::string& reader, const Bytes& bytes) {
-  if (reader == "picture") return fuzz::PictureProblem(platform::DecodePicture(bytes));
-  if (reader == "cursor") return fuzz::CursorProblem(platform::DecodeCursorFile(bytes));
+  if (reader == "picture") return fuzz::PictureProblem(pictures::DecodePicture(bytes));
+  if (reader == "cursor") return fuzz::CursorProblem(pictures::DecodeCursorFile(bytes));
   Bytes scratch;
-  const auto bitmap = platform::ExtractObjectBitmap(bytes, scratch);
+  const auto bitmap = pictures::ExtractObjectBitmap(bytes, scratch);
   const auto* extracted = std::get_if<std::span<const std::uint8_t>>(&bitmap);
   if (extracted == nullptr) return {};
   if (extracted->size() > bytes.size()) return "the bitmap outgrew the object";
-  if (auto view = platform::ViewBmp24(*extracted)) {
+  if (auto view = pictures::ViewBmp24(*extracted)) {
     std::vector<std::uint32_t> row(static_cast<std::size_t>(view->width));
     for (int y = 0; y < view->height; ++y) view->CopyRow(y, 0, view->width, row.data());
     return {};
   }
-  return fuzz::PictureProblem(platform::DecodePicture(*extracted));
+  return fuzz::PictureProblem(pictures::DecodePicture(*extracted));
 }
 
 class Regression : public testing::TestWithParam<Case> {};
@@ -97,31 +97,31 @@ TEST(Regressions, EveryFileSitsInAReadersFolder) {
 TEST(SanePicture, NamesEachBrokenPromise) {
   struct Row {
     const char* name;
-    platform::Image image;
+    pictures::Image image;
     bool sane;
   };
   const Row kRows[] = {
       {"opaque and transparent pixels", {2, 1, {0xFF102030, 0x00000000}}, true},
-      {"the largest side allowed", {platform::kMaxPictureSide, 1, std::vector<std::uint32_t>(platform::kMaxPictureSide)}, true},
+      {"the largest side allowed", {pictures::kMaxPictureSide, 1, std::vector<std::uint32_t>(pictures::kMaxPictureSide)}, true},
       {"half-transparent pixel", {2, 1, {0xFF102030, 0x80102030}}, false},
       {"transparent pixel with colour", {1, 1, {0x00102030}}, false},
       {"fewer pixels than the size", {2, 2, {0, 0, 0}}, false},
       {"zero width", {0, 1, {}}, false},
       {"negative height", {1, -1, {}}, false},
-      {"one past the side cap", {platform::kMaxPictureSide + 1, 1, std::vector<std::uint32_t>(platform::kMaxPictureSide + 1)},
+      {"one past the side cap", {pictures::kMaxPictureSide + 1, 1, std::vector<std::uint32_t>(pictures::kMaxPictureSide + 1)},
        false},
   };
   for (const Row& r : kRows) {
     SCOPED_TRACE(r.name);
-    EXPECT_EQ(fuzz::ImageProblem(r.image, platform::kMaxPictureSide).empty(), r.sane);
+    EXPECT_EQ(fuzz::ImageProblem(r.image, pictures::kMaxPictureSide).empty(), r.sane);
   }
 }
 
 TEST(SaneCursor, NamesEachBrokenPromise) {
-  const platform::CursorFrame frame{{2, 2, std::vector<std::uint32_t>(4, 0xFF000000)}, 1, 1};
+  const pictures::CursorFrame frame{{2, 2, std::vector<std::uint32_t>(4, 0xFF000000)}, 1, 1};
   struct Row {
     const char* name;
-    platform::CursorFile file;
+    pictures::CursorFile file;
     bool sane;
   };
   const Row kRows[] = {
@@ -130,14 +130,14 @@ TEST(SaneCursor, NamesEachBrokenPromise) {
       {"no step", {{frame}, {}}, false},
       {"a step past the frames", {{frame}, {{0, 1}, {1, 1}}}, false},
       {"hotspot outside the frame", {{{frame.image, 2, 0}}, {{0, 0}}}, false},
-      {"frame over the cursor cap", {{{{platform::kMaxCursorSide + 1, 1,
-                                          std::vector<std::uint32_t>(platform::kMaxCursorSide + 1)}}},
+      {"frame over the cursor cap", {{{{pictures::kMaxCursorSide + 1, 1,
+                                          std::vector<std::uint32_t>(pictures::kMaxCursorSide + 1)}}},
                                      {{0, 0}}},
        false},
   };
   for (const Row& r : kRows) {
     SCOPED_TRACE(r.name);
-    EXPECT_EQ(fuzz::CursorProblem(platform::CursorResult{r.file}).empty(), r.sane);
+    EXPECT_EQ(fuzz::CursorProblem(pictures::CursorResult{r.file}).empty(), r.sane);
   }
 }
 
@@ -160,17 +160,17 @@ constexpr Bomb kBombs[] = {
 TEST(DecodeBomb, DecodesWhatItAnnouncesOrIsRefused) {
   for (const Bomb& b : kBombs) {
     SCOPED_TRACE(b.name);
-    const platform::PictureResult result = platform::DecodePicture(ReadFile(kRoot / "picture" / b.file));
-    if (b.side > platform::kMaxPictureSide || b.refusal) {
+    const pictures::PictureResult result = pictures::DecodePicture(ReadFile(kRoot / "picture" / b.file));
+    if (b.side > pictures::kMaxPictureSide || b.refusal) {
       const auto* error = std::get_if<PictureError>(&result);
       ASSERT_NE(error, nullptr);
-      EXPECT_EQ(*error, b.side > platform::kMaxPictureSide ? PictureError::TooLarge : *b.refusal);
+      EXPECT_EQ(*error, b.side > pictures::kMaxPictureSide ? PictureError::TooLarge : *b.refusal);
     } else {
-      ASSERT_TRUE(std::holds_alternative<platform::Image>(result)) << platform::Describe(std::get<PictureError>(result));
-      const platform::Image& image = std::get<platform::Image>(result);
+      ASSERT_TRUE(std::holds_alternative<pictures::Image>(result)) << pictures::Describe(std::get<PictureError>(result));
+      const pictures::Image& image = std::get<pictures::Image>(result);
       EXPECT_EQ(image.width, b.side);
       EXPECT_EQ(image.height, b.side);
-      EXPECT_EQ(fuzz::ImageProblem(image, platform::kMaxPictureSide), "");
+      EXPECT_EQ(fuzz::ImageProblem(image, pictures::kMaxPictureSide), "");
     }
   }
 }

@@ -82,8 +82,8 @@ Canvas Shade(Canvas canvas, const Mask& mask, float factor) {
   return canvas;
 }
 
-platform::Image ToImage(const Canvas& canvas) {
-  platform::Image image{canvas.width, canvas.height, {}};
+pictures::Image ToImage(const Canvas& canvas) {
+  pictures::Image image{canvas.width, canvas.height, {}};
   image.pixels.reserve(canvas.pixels.size());
   for (const Rgba& p : canvas.pixels) {
     const std::uint32_t a = p.a < 0.5f ? 0u : 255u;
@@ -92,7 +92,7 @@ platform::Image ToImage(const Canvas& canvas) {
   return image;
 }
 
-Canvas FromImage(const platform::Image& image) {
+Canvas FromImage(const pictures::Image& image) {
   Canvas canvas(image.width, image.height, Rgba{});
   for (std::size_t i = 0; i < image.pixels.size(); ++i) {
     const std::uint32_t v = image.pixels[i];

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace assets {
 
@@ -71,7 +71,7 @@ Canvas Crop(const Canvas& canvas, int left, int top, int width, int height);
 Canvas Shade(Canvas canvas, const Mask& mask, float factor);
 
 // 8-bit rounding; alpha below one half becomes transparent.
-platform::Image ToImage(const Canvas& canvas);
-Canvas FromImage(const platform::Image& image);
+pictures::Image ToImage(const Canvas& canvas);
+Canvas FromImage(const pictures::Image& image);
 
 }  // namespace assets

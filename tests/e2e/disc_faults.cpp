@@ -97,7 +97,7 @@ Bytes InfoHeader(std::int32_t width, std::int32_t height) {
 }
 
 Bytes BusyFrame() {
-  platform::Image frame{32, 32, std::vector<std::uint32_t>(32 * 32, 0xFF000000u)};
+  pictures::Image frame{32, 32, std::vector<std::uint32_t>(32 * 32, 0xFF000000u)};
   Bytes cur = assets::EncodeCur1(frame, 1, 1);
   if (cur.empty()) throw std::runtime_error("EncodeCur1 refused a 32x32 frame");
   return cur;

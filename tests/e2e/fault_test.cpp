@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 #include "tests/e2e/disc_faults.h"
 #include "tests/e2e/launcher_fixture.h"
 
@@ -76,7 +76,7 @@ const DiscFile kDiscFiles[] = {
      &kDocumentationButton, DiscPicture::Help, nullptr},
 };
 
-constexpr std::uint64_t kPictureCap = platform::kMaxPictureFileBytes;
+constexpr std::uint64_t kPictureCap = pictures::kMaxPictureFileBytes;
 constexpr std::uint64_t kCursorCap = 4u << 20;
 constexpr std::uint64_t kHugeProgram = 1ull << 30;  // a hole: costs no disc space
 
@@ -107,7 +107,7 @@ const std::vector<FaultRow>& PictureFaults() {
        "picture too large"},
       {"a 1 x 1 GIF screen holding a 65535 x 65535 image", Replaced(GifWithImage(65535, 65535)),
        Outcome::RuntimeError, "picture too large"},
-      {"a GIF one pixel over the 4096 side cap", Replaced(GifWithScreen(platform::kMaxPictureSide + 1, 1)),
+      {"a GIF one pixel over the 4096 side cap", Replaced(GifWithScreen(pictures::kMaxPictureSide + 1, 1)),
        Outcome::RuntimeError, "picture too large"},
       {"a BMP announcing 100000 x 100000", Replaced(BmpAnnouncing(100000, 100000)), Outcome::RuntimeError,
        "picture too large"},
@@ -428,11 +428,11 @@ TEST(CraftedFaults, SaneSizesOfTheCraftedHeadersAreAccepted) {
   };
   for (const Crafted& c : cases) {
     SCOPED_TRACE(c.name);
-    auto sane = platform::DecodePicture(c.sane);
-    EXPECT_TRUE(std::holds_alternative<platform::Image>(sane));
-    auto absurd = platform::DecodePicture(c.absurd);
-    ASSERT_TRUE(std::holds_alternative<platform::PictureError>(absurd));
-    EXPECT_EQ(std::get<platform::PictureError>(absurd), platform::PictureError::TooLarge);
+    auto sane = pictures::DecodePicture(c.sane);
+    EXPECT_TRUE(std::holds_alternative<pictures::Image>(sane));
+    auto absurd = pictures::DecodePicture(c.absurd);
+    ASSERT_TRUE(std::holds_alternative<pictures::PictureError>(absurd));
+    EXPECT_EQ(std::get<pictures::PictureError>(absurd), pictures::PictureError::TooLarge);
   }
 }
 

@@ -14,7 +14,7 @@ class HelpPanel : public BareDisplayTest {
     auto background = BuildAsset("background.bmp");
     std::string last;
     for (int tries = 0; tries < 200; ++tries) {
-      platform::Image panel = Grab(s, kHelpPanel);
+      pictures::Image panel = Grab(s, kHelpPanel);
       std::string shown = Identify(s, kHelpPanel);
       if (shown != "none of the disc's pictures") {
         last = "the panel shows " + shown;

@@ -36,7 +36,7 @@ std::string Hex(std::uint32_t argb) {
 
 }  // namespace
 
-std::string Difference(const platform::Image& actual, const platform::Image& expected) {
+std::string Difference(const pictures::Image& actual, const pictures::Image& expected) {
   if (actual.pixels.empty()) return "nothing could be read (window gone or not viewable)";
   if (actual.width != expected.width || actual.height != expected.height)
     return "size " + std::to_string(actual.width) + "x" + std::to_string(actual.height) + ", expected " +
@@ -54,8 +54,8 @@ std::string Difference(const platform::Image& actual, const platform::Image& exp
   return std::to_string(differing) + " of " + std::to_string(expected.pixels.size()) + " pixels differ, " + first;
 }
 
-platform::Image Crop(const platform::Image& image, int x, int y, int width, int height) {
-  platform::Image out{width, height, {}};
+pictures::Image Crop(const pictures::Image& image, int x, int y, int width, int height) {
+  pictures::Image out{width, height, {}};
   for (int row = y; row < y + height; ++row)
     for (int col = x; col < x + width; ++col) out.pixels.push_back(image.At(col, row));
   return out;
@@ -66,7 +66,7 @@ std::string Describe(const CursorShot& cursor) {
          std::to_string(cursor.hot_x) + ", " + std::to_string(cursor.hot_y) + ")";
 }
 
-bool SameShape(const CursorShot& cursor, const platform::Image& frame, int hot_x, int hot_y) {
+bool SameShape(const CursorShot& cursor, const pictures::Image& frame, int hot_x, int hot_y) {
   if (cursor.width != frame.width || cursor.height != frame.height || cursor.hot_x != hot_x ||
       cursor.hot_y != hot_y || cursor.pixels.size() != frame.pixels.size())
     return false;
@@ -77,12 +77,12 @@ bool SameShape(const CursorShot& cursor, const platform::Image& frame, int hot_x
   return true;
 }
 
-std::optional<platform::Image> BuildAsset(std::string_view name) {
+std::optional<pictures::Image> BuildAsset(std::string_view name) {
   std::string bytes = ReadFile(BuildDir() / "assets" / name);
   if (bytes.empty()) return std::nullopt;
-  auto decoded = platform::DecodePicture(
+  auto decoded = pictures::DecodePicture(
       std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-  if (auto* image = std::get_if<platform::Image>(&decoded)) return std::move(*image);
+  if (auto* image = std::get_if<pictures::Image>(&decoded)) return std::move(*image);
   return std::nullopt;
 }
 
@@ -176,15 +176,15 @@ void LauncherTest::Click(const Session& s, const ControlRect& control, Point off
   x().Release(button);
 }
 
-platform::Image LauncherTest::Grab(const Session& s, const ControlRect& control) {
+pictures::Image LauncherTest::Grab(const Session& s, const ControlRect& control) {
   return Grab(s, control, control.width, control.height);
 }
 
-platform::Image LauncherTest::Grab(const Session& s, const ControlRect& control, int width, int height) {
+pictures::Image LauncherTest::Grab(const Session& s, const ControlRect& control, int width, int height) {
   return x().Grab(s.window, control.x, control.y, width, height);
 }
 
-std::string LauncherTest::WaitShows(const Session& s, const ControlRect& control, const platform::Image& expected,
+std::string LauncherTest::WaitShows(const Session& s, const ControlRect& control, const pictures::Image& expected,
                                     Millis deadline) {
   auto end = Clock::now() + deadline;
   for (;;) {
@@ -202,7 +202,7 @@ std::string LauncherTest::WaitShows(const Session& s, const ControlRect& control
 
 std::string LauncherTest::Identify(const Session& s, const ControlRect& control) {
   for (int i = 0; i <= static_cast<int>(DiscPicture::ExitDown); ++i) {
-    const platform::Image& candidate = disc().Expected(static_cast<DiscPicture>(i));
+    const pictures::Image& candidate = disc().Expected(static_cast<DiscPicture>(i));
     if (candidate.width > kClientArea.width - control.x || candidate.height > kClientArea.height - control.y)
       continue;
     if (Difference(Grab(s, control, candidate.width, candidate.height), candidate).empty())
@@ -229,7 +229,7 @@ bool LauncherTest::IsArrow(const CursorShot& c) const {
 }
 
 bool LauncherTest::IsBusy(const CursorShot& c) const {
-  for (const platform::Image& frame : disc_->BusyFrames())
+  for (const pictures::Image& frame : disc_->BusyFrames())
     if (SameShape(c, frame, kBusyHotX, kBusyHotY)) return true;
   return false;
 }

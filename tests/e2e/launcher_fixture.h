@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 #include "tests/e2e/launcher.h"
 #include "tests/e2e/test_disc.h"
 #include "tests/e2e/x_client.h"
@@ -53,13 +53,13 @@ inline constexpr int kHandSide = 32, kHandHotX = 5, kHandHotY = 0;
 inline constexpr int kArrowWidth = 12, kArrowHeight = 19;
 
 // "" when equal; otherwise how many pixels differ and the first difference.
-std::string Difference(const platform::Image& actual, const platform::Image& expected);
-platform::Image Crop(const platform::Image& image, int x, int y, int width, int height);
+std::string Difference(const pictures::Image& actual, const pictures::Image& expected);
+pictures::Image Crop(const pictures::Image& image, int x, int y, int width, int height);
 std::string Describe(const CursorShot& cursor);  // "32x32, hot spot (5, 0)"
-bool SameShape(const CursorShot& cursor, const platform::Image& frame, int hot_x, int hot_y);
+bool SameShape(const CursorShot& cursor, const pictures::Image& frame, int hot_x, int hot_y);
 
 // A picture the build produced (build/assets/<name>), decoded; nullopt when absent.
-std::optional<platform::Image> BuildAsset(std::string_view name);
+std::optional<pictures::Image> BuildAsset(std::string_view name);
 
 // One launcher and its window.
 struct Session {
@@ -100,10 +100,10 @@ class LauncherTest : public ::testing::Test {
   void MoveToCentre(const Session& s, const ControlRect& control) { MoveTo(s, control, control.Centre()); }
   void Click(const Session& s, const ControlRect& control, Point offset, unsigned button = kLeft);
 
-  platform::Image Grab(const Session& s, const ControlRect& control);
-  platform::Image Grab(const Session& s, const ControlRect& control, int width, int height);
+  pictures::Image Grab(const Session& s, const ControlRect& control);
+  pictures::Image Grab(const Session& s, const ControlRect& control, int width, int height);
   // Polls until the control shows `expected`; "" on success, else the last difference.
-  std::string WaitShows(const Session& s, const ControlRect& control, const platform::Image& expected,
+  std::string WaitShows(const Session& s, const ControlRect& control, const pictures::Image& expected,
                         Millis deadline = kShowDeadline);
   std::string WaitShows(const Session& s, const ControlRect& control, DiscPicture picture,
                         Millis deadline = kShowDeadline);

@@ -65,7 +65,7 @@ TEST_F(Startup, ShowsTheBuiltInPicturesWithTheDiscsHelpOverThem) {
   }
   ASSERT_EQ(background->width, 641);
   ASSERT_EQ(background->height, 480);
-  platform::Image client = Grab(*s, kClientArea);
+  pictures::Image client = Grab(*s, kClientArea);
   ASSERT_EQ(client.pixels.size(), background->pixels.size()) << "the client area could not be read";
   std::size_t differing = 0;
   std::string first;
@@ -172,7 +172,7 @@ class StartUpFailures : public BareDisplayTest {
     constexpr std::uint32_t kFace = 0xFFE1E1E1;
     constexpr int kMinRun = 20;
     Size size = x().ClientSize(dialog);
-    platform::Image image = x().Grab(dialog, 0, 0, size.width, size.height);
+    pictures::Image image = x().Grab(dialog, 0, 0, size.width, size.height);
     for (int row = 0; row < image.height; ++row) {
       int run = 0;
       for (int col = 0; col < image.width; ++col) {

@@ -69,15 +69,15 @@ assets::IndexedImage MarkedPicture(const PictureRow& s) {
   return image;
 }
 
-platform::Image Expand(const assets::IndexedImage& indexed) {
-  platform::Image image{indexed.width, indexed.height, {}};
+pictures::Image Expand(const assets::IndexedImage& indexed) {
+  pictures::Image image{indexed.width, indexed.height, {}};
   for (std::uint8_t i : indexed.indices) image.pixels.push_back(Argb(indexed.palette[i]));
   return image;
 }
 
 // Diagonal stripes, shifted per frame, with a transparent margin on the top and left.
-platform::Image BusyFrame(int frame) {
-  platform::Image image{kBusySide, kBusySide, {}};
+pictures::Image BusyFrame(int frame) {
+  pictures::Image image{kBusySide, kBusySide, {}};
   for (int y = 0; y < kBusySide; ++y)
     for (int x = 0; x < kBusySide; ++x) {
       bool clear = x < 2 || y < 2;
@@ -120,7 +120,7 @@ std::string TestDisc::FileOf(std::string_view layout_name) const {
 
 std::string TestDisc::FileOf(DiscPicture picture) const { return FileOf(RowOf(picture).file); }
 
-const platform::Image& TestDisc::Expected(DiscPicture picture) const {
+const pictures::Image& TestDisc::Expected(DiscPicture picture) const {
   return expected_[static_cast<std::size_t>(picture)];
 }
 

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace e2e {
 
@@ -66,8 +66,8 @@ class TestDisc {
   // The file of a picture, relative to the disc, as spelled on this disc.
   std::string FileOf(DiscPicture picture) const;
   std::string FileOf(std::string_view layout_name) const;  // one of the k...File names
-  const platform::Image& Expected(DiscPicture picture) const;
-  const std::vector<platform::Image>& BusyFrames() const { return busy_frames_; }
+  const pictures::Image& Expected(DiscPicture picture) const;
+  const std::vector<pictures::Image>& BusyFrames() const { return busy_frames_; }
   std::filesystem::path GuideAbsolutePath() const;
 
   // `relative` as the sample disc spells it (kGuideFile, LayoutName(...)); this disc's spelling is applied.
@@ -85,8 +85,8 @@ class TestDisc {
 
   Spelling spelling_;
   std::filesystem::path root_;
-  std::vector<platform::Image> expected_;
-  std::vector<platform::Image> busy_frames_;
+  std::vector<pictures::Image> expected_;
+  std::vector<pictures::Image> busy_frames_;
 };
 
 }  // namespace e2e

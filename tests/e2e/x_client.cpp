@@ -250,13 +250,13 @@ Window XClient::Parent(Window w) {
   return parent;
 }
 
-platform::Image XClient::Grab(Window w, int x, int y, int width, int height) {
+pictures::Image XClient::Grab(Window w, int x, int y, int width, int height) {
   XWindowAttributes attrs;
   if (!XGetWindowAttributes(dpy_, w, &attrs) || attrs.map_state != IsViewable) return {};
   XImage* image = XGetImage(dpy_, w, x, y, width, height, AllPlanes, ZPixmap);
   if (image == nullptr) return {};
   const Visual* v = attrs.visual;
-  platform::Image out{width, height, {}};
+  pictures::Image out{width, height, {}};
   out.pixels.reserve(static_cast<std::size_t>(width) * height);
   for (int row = 0; row < height; ++row)
     for (int col = 0; col < width; ++col) {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 #include "tests/e2e/child_process.h"
 
 namespace e2e {
@@ -77,7 +77,7 @@ class XClient {
 
   // Pixels of a rectangle of the window, in window coordinates, as opaque ARGB.
   // An empty image when the window cannot be read (gone or not viewable).
-  platform::Image Grab(Window w, int x, int y, int width, int height);
+  pictures::Image Grab(Window w, int x, int y, int width, int height);
 
   // XTest input; each call is synced, so the server has taken it when it returns.
   void MoveTo(Point root_point);

@@ -15,11 +15,11 @@
 #include <iterator>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace {
 
-std::uint64_t Fingerprint(const platform::Image& image) {
+std::uint64_t Fingerprint(const pictures::Image& image) {
   std::uint64_t hash = 0xcbf29ce484222325ull;
   for (std::uint32_t pixel : image.pixels)
     for (int shift = 0; shift < 32; shift += 8) {
@@ -36,12 +36,12 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::ifstream in(argv[i], std::ios::binary);
     std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto decoded = platform::DecodePicture(bytes);
-    if (auto* error = std::get_if<platform::PictureError>(&decoded)) {
-      std::printf("error %s\n", std::string(platform::Describe(*error)).c_str());
+    auto decoded = pictures::DecodePicture(bytes);
+    if (auto* error = std::get_if<pictures::PictureError>(&decoded)) {
+      std::printf("error %s\n", std::string(pictures::Describe(*error)).c_str());
       continue;
     }
-    const platform::Image& image = std::get<platform::Image>(decoded);
+    const pictures::Image& image = std::get<pictures::Image>(decoded);
     std::printf("ok %d %d %016llx\n", image.width, image.height,
                 static_cast<unsigned long long>(Fingerprint(image)));
   }

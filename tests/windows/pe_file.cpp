@@ -1,14 +1,14 @@
 #include "tests/windows/pe_file.h"
 
-#include "platform/le_bytes.h"
+#include "pictures/le_bytes.h"
 
 namespace pe {
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
-using platform::Fits;
-using platform::LoadU16;
-using platform::LoadU32;
+using pictures::Fits;
+using pictures::LoadU16;
+using pictures::LoadU32;
 
 struct Section {
   std::uint32_t virtual_address = 0, virtual_size = 0, raw_offset = 0, raw_size = 0;

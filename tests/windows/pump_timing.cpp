@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "autorun/program.h"
-#include "platform/win32_runtime.h"
+#include "platform/win32/win32_runtime.h"
 
 namespace {
 

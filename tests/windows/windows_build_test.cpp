@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/le_bytes.h"
+#include "pictures/le_bytes.h"
 #include "tests/windows/pe_file.h"
 
 namespace {
@@ -133,10 +133,10 @@ TEST_F(WindowsExecutable, VersionRecordHasOneTraditionalChineseStringBlock) {
 
     // The fixed part: signature, then file and product versions 1.0.0.0.
     ASSERT_EQ(root.value.size(), 52u);
-    EXPECT_EQ(platform::LoadU32(root.value, 0), 0xFEEF04BDu);
+    EXPECT_EQ(pictures::LoadU32(root.value, 0), 0xFEEF04BDu);
     for (std::size_t at : {8u, 12u, 16u, 20u}) {
       SCOPED_TRACE("fixed field at " + std::to_string(at));
-      EXPECT_EQ(platform::LoadU32(root.value, at), at == 8 || at == 16 ? 0x00010000u : 0u);
+      EXPECT_EQ(pictures::LoadU32(root.value, at), at == 8 || at == 16 ? 0x00010000u : 0u);
     }
 
     const pe::VersionNode* strings = root.Child("StringFileInfo");
@@ -160,8 +160,8 @@ TEST_F(WindowsExecutable, VersionRecordHasOneTraditionalChineseStringBlock) {
     const pe::VersionNode* translation = vars->Child("Translation");
     ASSERT_NE(translation, nullptr);
     ASSERT_EQ(translation->value.size(), 4u);
-    EXPECT_EQ(platform::LoadU16(translation->value, 0), 0x0404);
-    EXPECT_EQ(platform::LoadU16(translation->value, 2), 1200);
+    EXPECT_EQ(pictures::LoadU16(translation->value, 0), 0x0404);
+    EXPECT_EQ(pictures::LoadU16(translation->value, 2), 1200);
   }
 }
 
@@ -197,8 +197,8 @@ TEST_F(WindowsExecutable, IconResourceIsTheWindowIconsImage) {
     };
     for (const Field& f : kGroup) {
       SCOPED_TRACE(f.name);
-      const std::uint32_t value = f.width == 1 ? g[f.at] : f.width == 2 ? platform::LoadU16(g, f.at)
-                                                                         : platform::LoadU32(g, f.at);
+      const std::uint32_t value = f.width == 1 ? g[f.at] : f.width == 2 ? pictures::LoadU16(g, f.at)
+                                                                         : pictures::LoadU32(g, f.at);
       EXPECT_EQ(value, f.expected);
     }
   }

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "platform/le_bytes.h"
-#include "platform/picture.h"
+#include "pictures/le_bytes.h"
+#include "pictures/picture.h"
 #include "tests/e2e/disc_faults.h"
 #include "tests/windows/wine_fixture.h"
 
@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::uint64_t kPictureCap = platform::kMaxPictureFileBytes;
+constexpr std::uint64_t kPictureCap = pictures::kMaxPictureFileBytes;
 constexpr std::uint64_t kCursorCap = 4u << 20;
 
 // The disc's GIF pictures: about 1 to 3 KiB, a 768-byte colour table from byte
@@ -71,9 +71,9 @@ std::vector<FaultRow> BusyPointerFaults() {
 // The recording program with another machine's number in its header.
 std::vector<std::uint8_t> ProgramForAnotherMachine() {
   std::vector<std::uint8_t> program = ReadBytes(wine::WindowsBuild() / "recording_program.exe");
-  if (!platform::Fits(program.size(), 0x3C, 4)) return {};
-  const std::uint32_t header = platform::LoadU32(program, 0x3C);
-  if (!platform::Fits(program.size(), header, 6)) return {};
+  if (!pictures::Fits(program.size(), 0x3C, 4)) return {};
+  const std::uint32_t header = pictures::LoadU32(program, 0x3C);
+  if (!pictures::Fits(program.size(), header, 6)) return {};
   program[header + 4] = 0x64;  // 0xAA64: ARM64
   program[header + 5] = 0xAA;
   return program;

@@ -62,7 +62,7 @@ TEST_F(WineLauncher, OpensWithCaptionFixedClientSizeAndTheBuiltInPictures) {
     EXPECT_EQ(WaitShows(*s, b.control, *picture), "");
   }
   // Outside the five image controls the background shows, pixel for pixel.
-  const platform::Image client = Grab(*s, kClientArea);
+  const pictures::Image client = Grab(*s, kClientArea);
   ASSERT_EQ(client.pixels.size(), background->pixels.size()) << "the client area could not be read";
   std::size_t differing = 0;
   for (int row = 0; row < 480; ++row)
@@ -112,7 +112,7 @@ TEST_F(WineLauncher, HandOverTheButtonsOnly) {
     MoveToCentre(*s, *button);
     const CursorShot over = WaitCursor([&](const CursorShot& c) { return IsHand(c); });
     EXPECT_TRUE(IsHand(over)) << Describe(over);
-    std::optional<platform::Image> hand = BuildAsset("hand.cur");
+    std::optional<pictures::Image> hand = BuildAsset("hand.cur");
     ASSERT_TRUE(hand.has_value());
     EXPECT_TRUE(SameShape(over, *hand, kHandHotX, kHandHotY)) << "not the built-in hand's pixels";
   }
@@ -127,7 +127,7 @@ TEST_F(WineLauncher, HandOverTheButtonsOnly) {
 // The window icon as the system hands it to the X server: the 32 by 32
 // picture built into the program, fully opaque.
 TEST_F(WineLauncher, WindowCarriesTheBuiltInIcon) {
-  const std::optional<platform::Image> icon = BuildAsset("autorun.ico");
+  const std::optional<pictures::Image> icon = BuildAsset("autorun.ico");
   ASSERT_TRUE(icon.has_value());
   Session* s = Start();
   ASSERT_NE(s, nullptr);
@@ -139,7 +139,7 @@ TEST_F(WineLauncher, WindowCarriesTheBuiltInIcon) {
     if (width == 0 || height == 0 || width * height > property.size() - at - 2) break;
     sizes.push_back(std::to_string(width) + "x" + std::to_string(height));
     if (width == 32 && height == 32) {
-      platform::Image shown{32, 32, {}};
+      pictures::Image shown{32, 32, {}};
       for (std::size_t i = 0; i < 32 * 32; ++i)
         shown.pixels.push_back(static_cast<std::uint32_t>(property[at + 2 + i]));
       EXPECT_EQ(Difference(shown, *icon), "");
@@ -184,7 +184,7 @@ TEST_F(WineLauncher, PressShowsThePressedPictureAndReleaseTheNormalOne) {
 // press rectangle's 2170 and shows no pressed picture; the release there fails
 // the release test too.
 TEST_F(WineLauncher, PressBeyondThePressRectangleShowsNoPressedPicture) {
-  const std::optional<platform::Image> built_in = BuildAsset("manualinstallation.gif");
+  const std::optional<pictures::Image> built_in = BuildAsset("manualinstallation.gif");
   ASSERT_TRUE(built_in.has_value());
   Session* s = Start();
   ASSERT_NE(s, nullptr);
@@ -203,9 +203,9 @@ TEST_F(WineLauncher, PressBeyondThePressRectangleShowsNoPressedPicture) {
 TEST_F(WineLauncher, ThePressedButtonKeepsTheMouseUntilTheRelease) {
   Session* s = Start();
   ASSERT_NE(s, nullptr);
-  const std::optional<platform::Image> background = BuildAsset("background.bmp");
+  const std::optional<pictures::Image> background = BuildAsset("background.bmp");
   ASSERT_TRUE(background.has_value());
-  const platform::Image empty_panel =
+  const pictures::Image empty_panel =
       Crop(*background, kHelpPanel.x, kHelpPanel.y, kHelpPanel.width, kHelpPanel.height);
 
   // Pressed, dragged right of the button onto the background but inside the
@@ -398,8 +398,8 @@ TEST_F(WineLauncher, ADiscSpelledInCapitalsWorks) {
 TEST_F(WineLauncher, SampleDiscStartsItsStandInPrograms) {
   const fs::path sample = wine::WindowsBuild() / "disc";
   ASSERT_TRUE(fs::exists(sample / "autorun.exe")) << sample;
-  auto pressed = platform::DecodePicture(ReadBytes(sample / "Setup" / "images" / "documentationdown.gif"));
-  ASSERT_TRUE(std::holds_alternative<platform::Image>(pressed));
+  auto pressed = pictures::DecodePicture(ReadBytes(sample / "Setup" / "images" / "documentationdown.gif"));
+  ASSERT_TRUE(std::holds_alternative<pictures::Image>(pressed));
   Launcher& launcher = Spawn(sample);
   auto window = x().WaitForWindowOfPid(launcher.pid(), kWindowDeadline);
   ASSERT_TRUE(window.has_value()) << "no window; launcher " << Describe(launcher.WaitExit(Millis(0)));
@@ -421,7 +421,7 @@ TEST_F(WineLauncher, SampleDiscStartsItsStandInPrograms) {
     // A right press on Documentation (no action on release) shows at once.
     MoveToCentre(view, kDocumentationButton);
     x().Press(kRight);
-    EXPECT_EQ(WaitShows(view, kDocumentationButton, std::get<platform::Image>(pressed)), "")
+    EXPECT_EQ(WaitShows(view, kDocumentationButton, std::get<pictures::Image>(pressed)), "")
         << "the launcher did not handle a press while the program ran";
     x().Release(kRight);
     // A click on the box's own surface gives it the keyboard, as the user

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "assets/encode.h"
-#include "platform/picture.h"
+#include "pictures/picture.h"
 #include "tests/e2e/launcher.h"
 #include "tests/picture_test_util.h"
 #include "tests/windows/wine_environment.h"
@@ -27,10 +27,10 @@ constexpr std::chrono::milliseconds kRunDeadline{120000};
 
 // What decode_pictures.exe prints for a file, computed here with the host's readers.
 std::string HostVerdict(const Bytes& bytes) {
-  auto decoded = platform::DecodePicture(bytes);
-  if (auto* error = std::get_if<platform::PictureError>(&decoded))
-    return "error " + std::string(platform::Describe(*error));
-  const platform::Image& image = std::get<platform::Image>(decoded);
+  auto decoded = pictures::DecodePicture(bytes);
+  if (auto* error = std::get_if<pictures::PictureError>(&decoded))
+    return "error " + std::string(pictures::Describe(*error));
+  const pictures::Image& image = std::get<pictures::Image>(decoded);
   std::uint64_t hash = 0xcbf29ce484222325ull;
   for (std::uint32_t pixel : image.pixels)
     for (int shift = 0; shift < 32; shift += 8) {
