@@ -12,11 +12,11 @@ class PosixDisc final : public Disc {
   std::optional<std::string> Resolve(std::string_view literal) override;
   bool IsFile(const std::string& path) override;
   FileBytes Read(const std::string& path, std::size_t max_bytes) override;
-  // The window style is the system's business on Windows only: ignored here.
-  std::int32_t Start(const std::string& path, std::string_view literal, std::int16_t window_style) override;
-  // Only "open" is known; parameters, directory and show are ignored.
-  std::intptr_t Open(WindowHandle owner, std::string_view operation, std::string_view literal,
-                     std::string_view parameters, std::string_view directory, std::int32_t show) override;
+  // A window style means nothing here.
+  std::int32_t Start(const std::string& path, std::string_view literal, std::int16_t) override;
+  // Only "open" is known, and it takes no owner, parameters, directory or show command.
+  std::intptr_t Open(WindowHandle, std::string_view operation, std::string_view literal, std::string_view,
+                     std::string_view, std::int32_t) override;
 };
 
 }  // namespace platform

@@ -74,38 +74,43 @@ class Win32Runtime final : public WindowCore {
   Win32Runtime(const ProgramDescription& program, Disc& disc) : WindowCore(program, disc) {}
   ~Win32Runtime() override;
 
-  void DoEvents() override;
-  CursorHandle LoadCursorFromFileA(std::string_view path) override;
-  CursorHandle SetCursor(CursorHandle cursor) override;
-
  private:
-  std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) override;
+  // The window: one system window; the controls are drawn into it and hit-tested here.
   void BuildWindow() override;
-  void ShowWindow() override;
-  void Loop() override;
-  void DestroyWindow() override;
+  void SetIcons();
   WindowHandle NativeHandle() override { return reinterpret_cast<WindowHandle>(hwnd_); }
-  void ReportError(const ErrorText& text) override { ReportErrorOnWin32(text); }
-  void Invalidate(const PixelRect& r) override;
+  void ShowWindow() override;
+  void DestroyWindow() override;
+  ControlState* HitTest(POINT p);
 
+  // Messages. A procedure's error or End must not cross the system's frames:
+  // it waits in pending_ until control is back in ours.
   static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
-  void CreateCanvas();
-  void SetIcons();
-  void RethrowPending();
+  void Loop() override;
+  void DoEvents() override;
   bool TakePendingMessage(MSG& message);
+  void RethrowPending();
   void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM position);
   void OnButtonUp(std::int16_t button, WPARAM keys, LPARAM position);
   void OnMouseMove(WPARAM keys, LPARAM position);
-  ControlState* HitTest(POINT p);
   void Dispatch(ControlState* target, MouseEvent kind, POINT p, std::int16_t button, WPARAM keys);
-  void ShowPointer();
+
+  // Drawing: composed at once into the canvas, put to the window on paint.
+  void CreateCanvas();
+  void Invalidate(const PixelRect& r) override;
   void Paint();
+
+  // Pointers: the system's, shown on WM_SETCURSOR.
+  std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) override;
+  CursorHandle LoadCursorFromFileA(std::string_view path) override;
+  CursorHandle SetCursor(CursorHandle cursor) override;
+  void ShowPointer();
+
+  void ReportError(const ErrorText& text) override { ReportErrorOnWin32(text); }
 
   HWND hwnd_ = nullptr;
   bool class_registered_ = false;
-  // A procedure's error or End, caught before it reaches the system's frames
-  // and thrown again once control is back in ours.
   std::exception_ptr pending_;
 
   // The client area composed in memory and put to the window on paint.

@@ -87,44 +87,49 @@ class X11Runtime final : public WindowCore {
   X11Runtime(Display* display, const ProgramDescription& program, Disc& disc);
   ~X11Runtime() override { ReleaseImage(); }
 
-  void DoEvents() override;
-  CursorHandle LoadCursorFromFileA(std::string_view path) override;
-  CursorHandle SetCursor(CursorHandle cursor) override;
-
  private:
-  std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) override;
+  // The window, with an input-only child over each image control.
   void BuildWindow() override;
-  void ShowWindow() override;
-  void Loop() override;
-  void DestroyWindow() override;
-  WindowHandle NativeHandle() override { return static_cast<WindowHandle>(window_); }
-  void ReportError(const ErrorText& text) override;
-  void Invalidate(const PixelRect& r) override { dirty_ = dirty_.Union(r.Intersect(client())); }
-  void Resized(Control control) override;
-  void EnabledChanged(Control control) override;
-
-  Window& Input(Control c) { return inputs_[static_cast<std::size_t>(c)]; }
   void SetWindowProperties();
   void CreateInputWindows();
-  void CreateImage();
-  void ReleaseImage();
-  void Handle(XEvent& event);
+  Window& Input(Control c) { return inputs_[static_cast<std::size_t>(c)]; }
+  void Resized(Control control) override;
+  void EnabledChanged(Control control) override;
+  WindowHandle NativeHandle() override { return static_cast<WindowHandle>(window_); }
+  void ShowWindow() override;
+  void DestroyWindow() override;
+
+  // Events, held back in order while as many procedures run as may nest.
+  void Loop() override;
+  void DoEvents() override;
   void HandleOrDefer(XEvent& event);
   void HandleDeferred();
+  void Handle(XEvent& event);
   void OnButton(const XButtonEvent& event, MouseEvent kind);
   void OnMotion(const XMotionEvent& event);
   void Dispatch(Window window, MouseEvent kind, const MouseArgs& args);
+
+  // Drawing: what changed gathers in dirty_ and is composed and put once per round of events.
+  void CreateImage();
+  void ReleaseImage();
+  void Invalidate(const PixelRect& r) override { dirty_ = dirty_.Union(r.Intersect(client())); }
   void PresentDirty();
   void Compose(const PixelRect& r) { platform::Compose({canvas_, client().w, client().h}, BackToFront(), r); }
   void Present(const PixelRect& r);
-  void ApplyPointers();
+
+  // Pointers: made with RENDER, animated by the server.
+  std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) override;
   Cursor MakeCursor(const pictures::Image& image, int hotspot_x, int hotspot_y);
   Cursor MakeCursor(const pictures::CursorFile& file);
+  CursorHandle LoadCursorFromFileA(std::string_view path) override;
+  CursorHandle SetCursor(CursorHandle cursor) override;
+  void ApplyPointers();
+
+  void ReportError(const ErrorText& text) override;
 
   Display* dpy_;
   Window window_ = None;
-  // Input-only children, one per image control; the background control is the window itself.
-  std::array<Window, kControlCount> inputs_{};
+  std::array<Window, kControlCount> inputs_{};  // None for the background control: the window itself
   Atom wm_delete_window_ = None;
   Visual* visual_ = nullptr;
   int depth_ = 0;
