@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/runtime.h"
 #include "pictures/picture.h"
+#include "platform/runtime.h"
 
 namespace platform {
 

@@ -24,8 +24,8 @@
 #include "autorun/program.h"
 #include "menu/disc_paths.h"
 #include "pictures/cursor_file.h"
-#include "platform/disc/disc_path.h"
 #include "pictures/picture.h"
+#include "platform/disc/disc_path.h"
 
 namespace {
 
