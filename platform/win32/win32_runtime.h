@@ -1,9 +1,8 @@
 #pragma once
-// The window runtime on Win32 (user32, gdi32, shell32): builds the window from
-// the program description, runs Form_Load, shows the window and delivers its
-// events until the program ends. The controls are drawn by the runtime into
-// one window; the pictures come from the shared readers, GIF through the
-// system's picture loading (platform/gif_win32.cpp).
+// The window runtime on Win32 (user32, gdi32), on the shared window core:
+// builds the window from the program description, runs Form_Load, shows the
+// window and delivers its events until the program ends. The controls are
+// drawn by the runtime into one window.
 
 #include "platform/window/program_description.h"
 

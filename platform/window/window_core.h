@@ -50,8 +50,8 @@ class WindowCore : public Runtime {
  protected:
   WindowCore(const ProgramDescription& program, Disc& disc);
 
-  // The system's part. Run() calls them in this order; every control's state
-  // is in place before CreateWindow.
+  // The system's part, from the start of Run() to its end. Every control's
+  // state is in place, its pointer made, before BuildWindow.
   // A system pointer for an embedded pointer file; 0 leaves the window's own.
   virtual std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) = 0;
   // The window, hidden, with what the system needs of each control.
@@ -59,7 +59,7 @@ class WindowCore : public Runtime {
   virtual void ShowWindow() = 0;
   // Delivers events until the window is unloaded.
   virtual void Loop() = 0;
-  // Destroys the window if there is one; no event is delivered after it.
+  // Destroys the window if there is one, at Unload or after a run-time error.
   virtual void DestroyWindow() = 0;
   virtual WindowHandle NativeHandle() = 0;
   virtual void ReportError(const ErrorText& text) = 0;

@@ -1,7 +1,8 @@
 #pragma once
 // The window runtime on X11 (Xlib, with MIT-SHM for drawing and RENDER for
-// pointers): builds the window from the program description, runs Form_Load,
-// shows the window and delivers its events until the program ends.
+// pointers), on the shared window core: builds the window from the program
+// description, runs Form_Load, shows the window and delivers its events until
+// the program ends.
 
 #include "platform/window/program_description.h"
 
