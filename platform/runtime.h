@@ -62,23 +62,11 @@ class Picture {
 // Why an operation failed. Each cause has its text in both languages of the
 // runtime's message (platform/error_text.h).
 enum class Cause : std::uint8_t {
-  FileNotFound,
-  FileUnreadable,
-  FileTooLarge,
-  EmptyFile,
-  NotAPicture,
-  TruncatedPicture,
-  BadPictureHeader,
-  PictureTooLarge,
-  UnsupportedPicture,
+  FileNotFound, FileUnreadable, FileTooLarge,
+  EmptyFile, NotAPicture, TruncatedPicture, BadPictureHeader, PictureTooLarge, UnsupportedPicture,
   DamagedPictureObject,
-  PermissionDenied,
-  NotAProgram,
-  InterpreterNotFound,
-  ProgramNotStarted,
-  IsAFolder,
-  OutOfResources,
-  OutOfMemory,
+  PermissionDenied, NotAProgram, InterpreterNotFound, ProgramNotStarted, IsAFolder,
+  OutOfResources, OutOfMemory,
   Other,  // the system's own description, which has no translation
 };
 inline constexpr std::size_t kCauseCount = static_cast<std::size_t>(Cause::Other) + 1;

@@ -1,6 +1,6 @@
 #include "platform/disc/win32_disc.h"
 
-#include "platform/win32/windows_api.h"  // before the other system headers, which need it
+#include <windows.h>
 
 #include <shellapi.h>
 

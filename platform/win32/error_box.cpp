@@ -1,6 +1,6 @@
 #include "platform/win32/error_box.h"
 
-#include "platform/win32/windows_api.h"
+#include <windows.h>
 
 namespace platform {
 

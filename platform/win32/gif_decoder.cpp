@@ -7,7 +7,7 @@
 
 #include "pictures/gif.h"
 
-#include "platform/win32/windows_api.h"  // before the other system headers, which need it
+#include <windows.h>
 
 #include <ole2.h>
 #include <olectl.h>

@@ -1,6 +1,6 @@
 #include "platform/win32/win32_runtime.h"
 
-#include "platform/win32/windows_api.h"  // before the other system headers, which need it
+#include <windows.h>
 
 #include <objbase.h>
 #include <windowsx.h>

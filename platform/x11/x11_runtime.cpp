@@ -390,7 +390,9 @@ void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args)
   for (const ControlState& s : Controls()) {
     if (s.layout == nullptr) continue;
     const Window input = Input(s.layout->id);
-    if (input != None ? input == window : window == window_) return WindowCore::Dispatch(s.layout->id, kind, args);
+    if (input != None ? input != window : window != window_) continue;
+    WindowCore::Dispatch(s.layout->id, kind, args);
+    return;
   }
 }
 

@@ -1,8 +1,6 @@
-#include "platform/runtime.h"
+#include "platform/error_text.h"
 
 #include <array>
-
-#include "platform/error_text.h"
 
 namespace platform {
 namespace {
