@@ -66,9 +66,10 @@ class FakeRuntime : public Runtime {
     if (missing.contains(path)) throw RuntimeError("Shell", std::string(path), Cause::FileNotFound);
     return 1;
   }
+  // Input due while as many procedures run as may nest waits, in order, as in every runtime.
   void DoEvents() override {
     ++calls_, ++run_;
-    for (auto it = queue.begin(); it != queue.end() && it->first <= calls_; it = queue.begin()) {
+    for (auto it = queue.begin(); it != queue.end() && it->first <= calls_ && host_.MayNest(); it = queue.begin()) {
       const Queued q = it->second;
       queue.erase(it);
       Deliver(q.control, q.event, q.args);
