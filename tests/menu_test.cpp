@@ -160,22 +160,6 @@ TEST(Menu, Scenarios) {
   for (const Scenario& s : kScenarios) EXPECT_EQ(Play(s.missing, s.steps), s.record) << s.name;
 }
 
-// A flood of releases, each due inside the wait of the one before, nests no
-// deeper than the bound; the rest wait for a free level, and every one runs.
-TEST(Menu, InputBeyondTheNestingBoundWaitsItsTurn) {
-  std::vector<Step> steps;
-  for (std::uint64_t call = 1; call <= kMaxNesting + 9; ++call) steps.push_back(At(call, U(kDocs)));
-  steps.push_back(U(kDocs));
-  const std::string record = Play({}, steps);
-  const auto releases = [](std::string_view text) {
-    int n = 0;
-    for (auto at = text.find("_MouseUp"); at != text.npos; at = text.find("_MouseUp", at + 1)) ++n;
-    return n;
-  };
-  EXPECT_EQ(releases(std::string_view(record).substr(0, record.find("ShellExecuteA"))), kMaxNesting);
-  EXPECT_EQ(releases(record), kMaxNesting + 10);
-}
-
 // Every area as the window is made: closed ranges in twips, tested in single precision.
 struct Area {
   Control control;
