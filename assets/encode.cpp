@@ -43,7 +43,7 @@ std::uint32_t StrideBytes(int width, int bits_per_pixel) {
   return (static_cast<std::uint32_t>(width) * bits_per_pixel + 31) / 32 * 4;
 }
 
-bool ValidImage(const platform::Image& image, int max_side) {
+bool ValidImage(const pictures::Image& image, int max_side) {
   return image.width > 0 && image.height > 0 && image.width <= max_side && image.height <= max_side &&
          image.pixels.size() == static_cast<std::size_t>(image.width) * image.height;
 }
@@ -73,7 +73,7 @@ void PutIconDirectory(Writer& w, int type, int width, int height, int colours, i
 }
 
 // Bottom-up AND mask rows; a set bit lets the screen show through.
-void PutAndMask(Writer& w, const platform::Image* image, int width, int height) {
+void PutAndMask(Writer& w, const pictures::Image* image, int width, int height) {
   const std::uint32_t stride = StrideBytes(width, 1);
   for (int y = height - 1; y >= 0; --y) {
     Bytes row(stride, 0);
@@ -112,8 +112,8 @@ bool WriteGif(GifFileType* gif, const IndexedImage& image, const ColorMapObject&
 
 }  // namespace
 
-std::vector<std::uint8_t> EncodeBmp24(const platform::Image& image) {
-  if (!ValidImage(image, platform::kMaxPictureSide)) return {};
+std::vector<std::uint8_t> EncodeBmp24(const pictures::Image& image) {
+  if (!ValidImage(image, pictures::kMaxPictureSide)) return {};
   const std::uint32_t stride = StrideBytes(image.width, 24);
   const std::uint32_t image_bytes = stride * image.height;
   const std::uint32_t offset = 14 + kDibHeaderBytes;
@@ -133,7 +133,7 @@ std::vector<std::uint8_t> EncodeBmp24(const platform::Image& image) {
 }
 
 std::vector<std::uint8_t> EncodeGif(const IndexedImage& image) {
-  if (!ValidIndexed(image, 256, platform::kMaxPictureSide)) return {};
+  if (!ValidIndexed(image, 256, pictures::kMaxPictureSide)) return {};
   GifColorType colours[256] = {};  // padded with black
   for (std::size_t i = 0; i < image.palette.size(); ++i)
     colours[i] = {image.palette[i].r, image.palette[i].g, image.palette[i].b};
@@ -177,7 +177,7 @@ std::vector<std::uint8_t> EncodeIco4(const IndexedImage& image) {
   return out;
 }
 
-std::vector<std::uint8_t> EncodeCur1(const platform::Image& image, int hotspot_x, int hotspot_y) {
+std::vector<std::uint8_t> EncodeCur1(const pictures::Image& image, int hotspot_x, int hotspot_y) {
   if (!ValidImage(image, kMaxIconSide)) return {};
   if (hotspot_x < 0 || hotspot_y < 0 || hotspot_x >= image.width || hotspot_y >= image.height) return {};
   const std::uint32_t stride = StrideBytes(image.width, 1);

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace assets {
 
@@ -29,7 +29,7 @@ struct IndexedImage {
 
 // 24-bit BMP: 14-byte file header, 40-byte info header, bottom-up rows padded
 // to 4 bytes, 3780 pixels per metre. Alpha is ignored.
-std::vector<std::uint8_t> EncodeBmp24(const platform::Image& image);
+std::vector<std::uint8_t> EncodeBmp24(const pictures::Image& image);
 
 // GIF89a: logical screen equal to the image, a global table padded to 256
 // entries (colour resolution 8, background 0), one graphic control extension
@@ -41,7 +41,7 @@ std::vector<std::uint8_t> EncodeIco4(const IndexedImage& image);
 
 // CUR with one 1-bit image. Each pixel is black, white or transparent
 // (alpha 0); other colours are taken as black below mid-grey, white above.
-std::vector<std::uint8_t> EncodeCur1(const platform::Image& image, int hotspot_x, int hotspot_y);
+std::vector<std::uint8_t> EncodeCur1(const pictures::Image& image, int hotspot_x, int hotspot_y);
 
 // Animated cursor: RIFF "ACON" with anih, rate (one entry per frame) and a
 // LIST "fram" of icon chunks, each holding a complete cursor file.

@@ -3,11 +3,11 @@
 // settings of its own are ignored.
 #include "autorun/program.h"
 #ifdef _WIN32
-#include "platform/win32_runtime.h"
+#include "platform/win32/win32_runtime.h"
 
 int main() { return platform::RunOnWin32(autorun::Program()); }
 #else
-#include "platform/x11_runtime.h"
+#include "platform/x11/x11_runtime.h"
 
 int main() { return platform::RunOnX11(autorun::Program()); }
 #endif

@@ -2,12 +2,11 @@
 // The program description handed to the runtime at start: the window's
 // layout, the window object, its Load procedure and the event binding table.
 
-#include "platform/program.h"
+#include "platform/window/program_description.h"
 
 namespace autorun {
 
 const platform::WindowLayout& Layout();
-std::span<const platform::Binding> Bindings();
 const platform::ProgramDescription& Program();
 
 }  // namespace autorun

@@ -29,7 +29,7 @@
 
 #include "bench/figures.h"
 #include "menu/disc_paths.h"
-#include "platform/disc_actions.h"
+#include "platform/disc/posix_disc.h"
 #include "platform/runtime.h"
 
 extern char** environ;
@@ -44,6 +44,7 @@ struct Options {
   std::string temp_disc;  // holds the program as the manual installation program
 };
 Options g_options;
+platform::PosixDisc g_disc;
 
 // The sample disc stores "Setup/images/exit.gif"; the launcher writes
 // "setup\images\exit.gif", so its lookup folds the folder's letter case.
@@ -76,7 +77,7 @@ void LoadPicture(benchmark::State& state, std::string_view literal) {
   ChangeTo(g_options.disc, state);
   for (auto _ : state) {
     try {
-      platform::Picture picture = platform::LoadPictureFile(literal);
+      platform::Picture picture = platform::LoadPictureFile(g_disc, literal);
       benchmark::DoNotOptimize(picture);
     } catch (const platform::RuntimeError& error) {
       state.SkipWithError(error.what());
@@ -120,7 +121,7 @@ bool MeasureProgramStarts(int starts) {
     ::waitpid(pid, nullptr, 0);
     begin = std::chrono::steady_clock::now();
     try {
-      pid = platform::StartProgram(menu::kManualInstallationProgram);
+      pid = platform::StartProgram(g_disc, menu::kManualInstallationProgram, 1);
     } catch (const platform::RuntimeError& error) {
       std::fprintf(stderr, "disc_bench: %s\n", error.what());
       return false;

@@ -16,7 +16,7 @@
 #include <thread>
 #include <variant>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 extern char** environ;
 
@@ -184,12 +184,12 @@ long PeakResidentKib(pid_t pid) {
 bool PicturePixel(const std::string& path, int x, int y, std::uint32_t& rgb, std::string& why) {
   std::ifstream in(path, std::ios::binary);
   std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  auto decoded = platform::DecodePicture(bytes);
-  if (auto* error = std::get_if<platform::PictureError>(&decoded)) {
-    why = path + ": " + std::string(platform::Describe(*error));
+  auto decoded = pictures::DecodePicture(bytes);
+  if (auto* error = std::get_if<pictures::PictureError>(&decoded)) {
+    why = path + ": " + std::string(pictures::Describe(*error));
     return false;
   }
-  const platform::Image& image = std::get<platform::Image>(decoded);
+  const pictures::Image& image = std::get<pictures::Image>(decoded);
   if (x < 0 || y < 0 || x >= image.width || y >= image.height) {
     why = path + ": smaller than the spot watched";
     return false;

@@ -20,7 +20,7 @@
 #include "autorun/program.h"
 #include "bench/figures.h"
 #include "menu/pumping_wait.h"
-#include "platform/win32_runtime.h"
+#include "platform/win32/win32_runtime.h"
 
 namespace {
 

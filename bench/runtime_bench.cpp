@@ -27,7 +27,7 @@
 #include "autorun/program.h"
 #include "bench/figures.h"
 #include "menu/pumping_wait.h"
-#include "platform/x11_runtime.h"
+#include "platform/x11/x11_runtime.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 # launcher with mingw-w64 from its own generated pictures:
 #   <build>/win32/autorun.exe   32-bit, with <build>/win32/disc/ (a Windows sample disc)
 #   <build>/win64/autorun.exe   64-bit, with <build>/win64/disc/
-# Each is a CMake build of its own (cmake/windows.cmake), rebuilt on every build.
+# Each is a CMake build of its own of this same tree (its WIN32 branches), rebuilt on every build.
 include(ExternalProject)
 
 find_program(AUTORUN_MINGW_I686 i686-w64-mingw32-g++)

@@ -26,8 +26,8 @@ assets::IndexedImage Stripes(int width, int height) {
   return image;
 }
 
-platform::Image Opaque(const assets::IndexedImage& f) {
-  platform::Image image{f.width, f.height, {}};
+pictures::Image Opaque(const assets::IndexedImage& f) {
+  pictures::Image image{f.width, f.height, {}};
   for (std::uint8_t i : f.indices) image.pixels.push_back(0xFF000000u | f.palette[i].r << 16 | f.palette[i].g << 8 | f.palette[i].b);
   return image;
 }

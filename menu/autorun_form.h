@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "platform/program.h"
 #include "platform/runtime.h"
 
 namespace menu {

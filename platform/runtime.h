@@ -1,5 +1,6 @@
 #pragma once
-// The window runtime and system calls that the window's event procedures use.
+// The window runtime and system calls that the window's event procedures use:
+// the one header of platform/ that menu/ sees.
 //
 // Provides:
 //  [X] pictures: LoadPicture ("" gives the empty picture), setting a control's Picture
@@ -9,8 +10,8 @@
 //  [X] LoadCursorFromFileA / SetCursor (the busy pointer)
 //  [X] run-time errors: a failing operation throws RuntimeError; nothing in the
 //      procedures catches it, the runtime shows it and ends the program
-// Leaves out: window creation and event delivery, which each concrete runtime
-// does in its own Run() from a ProgramDescription (platform/program.h).
+// Leaves out: window creation and event delivery, which each runtime does from
+// a ProgramDescription (platform/window/program_description.h).
 
 #include <cstdint>
 #include <memory>
@@ -18,7 +19,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/picture.h"
+namespace pictures {
+struct Image;
+}
 
 namespace platform {
 
@@ -42,28 +45,60 @@ struct MouseArgs {
 using WindowHandle = std::uintptr_t;  // 0 once the window is unloaded
 using CursorHandle = std::uint32_t;   // 0 means "no cursor"
 
-// A failed runtime operation. `operation` and `path` are as the program wrote
-// them; `cause` is a short English phrase such as "file not found".
-class RuntimeError : public std::runtime_error {
+// A loaded picture, shared and immutable; the procedures only pass it on. The
+// default value is the empty picture, which shows nothing.
+class Picture {
  public:
-  RuntimeError(std::string operation, std::string path, std::string cause);
-  const std::string& operation() const { return operation_; }
-  const std::string& path() const { return path_; }
-  const std::string& cause() const { return cause_; }
+  Picture() = default;
+  explicit Picture(std::shared_ptr<const pictures::Image> image) : image_(std::move(image)) {}
+  bool empty() const { return image_ == nullptr; }
+  const pictures::Image* image() const { return image_.get(); }
+  bool operator==(const Picture&) const = default;
 
  private:
-  std::string operation_, path_, cause_;
+  std::shared_ptr<const pictures::Image> image_;
 };
 
-// The runtime's message for an error: Traditional Chinese first, English below.
-struct ErrorText {
-  std::string chinese;
-  std::string english;
+// Why an operation failed. Each cause has its text in both languages of the
+// runtime's message (platform/error_text.h).
+enum class Cause : std::uint8_t {
+  FileNotFound, FileUnreadable, FileTooLarge,
+  EmptyFile, NotAPicture, TruncatedPicture, BadPictureHeader, PictureTooLarge, UnsupportedPicture,
+  DamagedPictureObject,
+  PermissionDenied, NotAProgram, InterpreterNotFound, ProgramNotStarted, IsAFolder,
+  OutOfResources, OutOfMemory,
+  Other,  // the system's own description, which has no translation
 };
-ErrorText DescribeRuntimeError(const RuntimeError& error);
+inline constexpr std::size_t kCauseCount = static_cast<std::size_t>(Cause::Other) + 1;
+
+// A failed runtime operation. `operation` and `path` are as the program wrote
+// them; `system_text` describes a failure of Cause::Other.
+class RuntimeError : public std::runtime_error {
+ public:
+  RuntimeError(std::string operation, std::string path, Cause cause, std::string system_text = {});
+  const std::string& operation() const { return operation_; }
+  const std::string& path() const { return path_; }
+  Cause cause() const { return cause_; }
+  // The cause as the English message gives it.
+  const std::string& cause_text() const { return cause_text_; }
+
+ private:
+  std::string operation_, path_;
+  Cause cause_;
+  std::string cause_text_;
+};
 
 // Thrown by End(): unwinds every running procedure without running another step.
 struct ProgramEnd {};
+
+// The loaded window object. Every running procedure holds a reference to it,
+// so it outlives an Unload that happens while a procedure waits.
+class Form {
+ public:
+  virtual ~Form() = default;
+};
+
+using Procedure = void (*)(Form&, const MouseArgs&);
 
 class Runtime {
  public:

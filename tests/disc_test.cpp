@@ -12,17 +12,22 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/disc_actions.h"
-#include "platform/disc_path.h"
-#include "platform/process.h"
-#include "platform/runtime.h"
+#include <set>
+
+#include "platform/disc/disc_path.h"
+#include "platform/disc/posix_disc.h"
+#include "platform/disc/process.h"
+#include "platform/error_text.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using platform::Cause;
 using platform::FileError;
 using testing_support::TempDir;
+
+platform::PosixDisc g_disc;
 
 struct Lookup {
   const char* literal;
@@ -97,9 +102,9 @@ TEST(DiscFile, ReadsRegularFilesWholeAndNothingThatCouldBlock) {
       {"setup\\big.gif", "too large"},
   };
   for (const auto& [literal, read] : kCases) {
-    const auto result = platform::ReadDiscFile(literal, 2048);
+    const auto result = platform::ReadDiscFile(g_disc, literal, 2048);
     const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&result);
-    EXPECT_EQ(bytes ? std::string(bytes->begin(), bytes->end()) : platform::Describe(std::get<FileError>(result)).substr(5),
+    EXPECT_EQ(bytes ? std::string(bytes->begin(), bytes->end()) : std::string(platform::EnglishText(platform::CauseOf(std::get<FileError>(result)))).substr(5),
               read)
         << literal;
   }
@@ -109,7 +114,7 @@ TEST(DiscFile, ReadsRegularFilesWholeAndNothingThatCouldBlock) {
   const pid_t child = ::fork();
   if (child == 0) {
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
-    const auto result = platform::ReadDiscFile("secret.gif", 1024);
+    const auto result = platform::ReadDiscFile(g_disc, "secret.gif", 1024);
     ::_exit(std::holds_alternative<FileError>(result) && std::get<FileError>(result) == FileError::Unreadable ? 0 : 1);
   }
   int status = 0;
@@ -130,7 +135,7 @@ TEST(Programs, StartDetachedInTheirOwnSessionAndAreReaped) {
   dir.Write("Setup/Setup.exe", "#!/bin/sh\necho \"$# $(pwd) $(ps -o sid= -p $$)\" > ran.txt\n", true);
   dir.Enter();
   platform::ReapChildrenAutomatically();
-  const std::int32_t pid = platform::StartProgram("setup\\SETUP.EXE");
+  const std::int32_t pid = platform::StartProgram(g_disc, "setup\\SETUP.EXE", 1);
   std::istringstream ran(WrittenBy(dir.path() / "ran.txt"));
   std::string argc, cwd, sid;
   ran >> argc >> cwd >> sid;
@@ -157,7 +162,7 @@ TEST(Programs, EveryFailureToStartIsARuntimeError) {
   };
   for (const auto& [literal, cause] : kCases) {
     try {
-      platform::StartProgram(literal);
+      platform::StartProgram(g_disc, literal, 1);
       ADD_FAILURE() << literal << " started";
     } catch (const platform::RuntimeError& e) {
       EXPECT_EQ(e.what(), "Shell \"" + std::string(literal) + "\": " + cause);
@@ -175,27 +180,27 @@ TEST(Programs, TheGuideGoesToTheDesktopByItsAbsolutePathWhenItIsAFile) {
   ASSERT_EQ(::mkfifo((disc.path() / "Other/fifo.html").c_str(), 0644), 0);
   disc.Enter();
   platform::ReapChildrenAutomatically();
-  EXPECT_EQ(platform::OpenDocument("edit", "manual\\userguideeng.html"), 31);
+  EXPECT_EQ(g_disc.Open(0, "edit", "manual\\userguideeng.html", "", "", 1), 31);
   for (const char* literal : {"Missing\\UserGuideEng.html", "Other\\UserGuideEng.html", "Other\\fifo.html"})
-    EXPECT_EQ(platform::OpenDocument("open", literal), 2) << literal;
-  EXPECT_EQ(platform::OpenDocument("open", "manual\\userguideeng.html"), 42);
+    EXPECT_EQ(g_disc.Open(0, "open", literal, "", "", 1), 2) << literal;
+  EXPECT_EQ(g_disc.Open(0, "open", "manual\\userguideeng.html", "", "", 1), 42);
   EXPECT_EQ(WrittenBy(bin.path() / "opened.txt"), fs::canonical("Manual/UserGuideEng.html").string() + "\n");
   ::setenv("PATH", path.c_str(), 1);
 }
 
 TEST(RuntimeErrors, NameOperationPathAndCauseInBothLanguages) {
-  const auto text = DescribeRuntimeError(platform::RuntimeError("LoadPicture", "setup\\help.gif", "file not found"));
+  const auto text = DescribeRuntimeError(platform::RuntimeError("LoadPicture", "setup\\help.gif", Cause::FileNotFound));
   EXPECT_EQ(text.english, "Run-time error: LoadPicture \"setup\\help.gif\": file not found");
   EXPECT_EQ(text.chinese, "執行階段錯誤：LoadPicture「setup\\help.gif」：找不到檔案");
-  // Every cause the runtime reports reads in Chinese too; an unknown one keeps a general phrase.
-  std::vector<std::string> causes = {"program interpreter not found", "program cannot be started", "damaged picture object"};
-  for (auto e : {FileError::NotFound, FileError::Unreadable, FileError::TooLarge}) causes.emplace_back(platform::Describe(e));
-  for (int e = 0; e <= static_cast<int>(platform::PictureError::Unsupported); ++e)
-    causes.emplace_back(platform::Describe(static_cast<platform::PictureError>(e)));
-  for (int e : {ENOENT, EACCES, ENOEXEC, EISDIR, ENOMEM}) causes.push_back(platform::DescribeSpawnError(e));
-  for (const std::string& cause : causes)
-    EXPECT_EQ(DescribeRuntimeError(platform::RuntimeError("", "", cause)).chinese.find("無法完成操作"), std::string::npos) << cause;
-  EXPECT_NE(DescribeRuntimeError(platform::RuntimeError("", "", "new")).chinese.find("無法完成操作"), std::string::npos);
+  // Every cause has its own text in both languages; one without keeps the system's words and a general phrase.
+  std::set<std::string_view> english, chinese;
+  for (std::size_t i = 0; i + 1 < platform::kCauseCount; ++i) {
+    const auto cause = static_cast<Cause>(i);
+    EXPECT_TRUE(english.insert(platform::EnglishText(cause)).second && !platform::EnglishText(cause).empty()) << i;
+    EXPECT_TRUE(chinese.insert(platform::ChineseText(cause)).second && !platform::ChineseText(cause).empty()) << i;
+  }
+  const auto other = DescribeRuntimeError(platform::RuntimeError("Shell", "x.exe", Cause::Other, "Text file busy"));
+  EXPECT_EQ(other.english + other.chinese, "Run-time error: Shell \"x.exe\": Text file busy執行階段錯誤：Shell「x.exe」：無法完成操作");
 }
 
 }  // namespace

@@ -10,13 +10,15 @@
 #include "assets/embedded.h"
 #include "assets/picture_object.h"
 #include "autorun/program.h"
-#include "platform/cursor_file.h"
-#include "platform/control_geometry.h"
+#include "pictures/cursor_file.h"
+#include "platform/window/control_geometry.h"
+#include "platform/window/form_host.h"
 #include "tests/picture_test_util.h"
 
 namespace {
 
 using namespace platform;
+using namespace pictures;
 using picture_test::MakeF;
 using picture_test::MakeIndexedF;
 

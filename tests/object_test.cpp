@@ -7,14 +7,14 @@
 #include <map>
 
 #include "assets/picture_object.h"
-#include "platform/ole_object.h"
+#include "pictures/ole_object.h"
 #include "tests/picture_test_util.h"
 
 namespace {
 
 using namespace picture_test;
 using assets::StorageVersion;
-using E = platform::ObjectError;
+using E = pictures::ObjectError;
 constexpr std::uint32_t kEnd = 0xFFFFFFFE, kFree = 0xFFFFFFFF;
 
 // Only the file header is real: the object never looks further into its bitmap.
@@ -53,7 +53,7 @@ TEST(PictureObject, TheReaderGivesBackWhatTheWriterHoldsInPlace) {
   for (const auto& [bmp, version] : kCases) {
     const Bytes object = Built(bmp, version);
     Bytes scratch;
-    const auto found = platform::ExtractObjectBitmap(object, scratch);
+    const auto found = pictures::ExtractObjectBitmap(object, scratch);
     ASSERT_EQ(ErrorOf(found), std::nullopt) << bmp.size();
     const auto view = std::get<std::span<const std::uint8_t>>(found);
     EXPECT_TRUE(std::equal(view.begin(), view.end(), bmp.begin(), bmp.end())) << bmp.size();
@@ -63,8 +63,8 @@ TEST(PictureObject, TheReaderGivesBackWhatTheWriterHoldsInPlace) {
   Object o{Built(kFull)};
   std::swap_ranges(o.b.begin() + o.Sector(o.Native(1)), o.b.begin() + o.Sector(o.Native(2)), o.b.begin() + o.Sector(o.Native(2)));
   o.Set(o.Fat(o.Native(0)), o.Native(2)), o.Set(o.Fat(o.Native(2)), o.Native(1)), o.Set(o.Fat(o.Native(1)), o.Native(3));
-  EXPECT_EQ(ErrorOf(platform::ExtractObjectBitmap(o.b)), std::nullopt);
-  EXPECT_EQ(std::get<Bytes>(platform::ExtractObjectBitmap(o.b)), kFull);
+  EXPECT_EQ(ErrorOf(pictures::ExtractObjectBitmap(o.b)), std::nullopt);
+  EXPECT_EQ(std::get<Bytes>(pictures::ExtractObjectBitmap(o.b)), kFull);
 }
 
 struct Damage {
@@ -163,7 +163,7 @@ TEST(PictureObject, EachDamageHasItsError) {
     if (!built.contains(&row.bmp)) built[&row.bmp] = Built(row.bmp);
     Object o{built[&row.bmp]};
     row.damage(o);
-    const auto found = platform::ExtractObjectBitmap(o.b);
+    const auto found = pictures::ExtractObjectBitmap(o.b);
     EXPECT_EQ(ErrorOf(found), row.error) << row.name;
     EXPECT_TRUE(row.error || std::get<Bytes>(found) == row.bmp) << row.name;
   }
@@ -174,10 +174,10 @@ TEST(PictureObject, EveryTruncationIsTruncated) {
   for (const Bytes& object : {Built(kSmall), Built(kFull)})
     for (std::size_t n = 0; n < object.size(); n += n < 8192 || n > object.size() - 600 ? 1 : 997) {
       Bytes cut(object.begin(), object.begin() + n);
-      EXPECT_EQ(ErrorOf(platform::ExtractObjectBitmap(cut)), E::Truncated) << n;
+      EXPECT_EQ(ErrorOf(pictures::ExtractObjectBitmap(cut)), E::Truncated) << n;
       if (n < 24) continue;
       Put(cut, 2, 4, n - 24);
-      EXPECT_EQ(ErrorOf(platform::ExtractObjectBitmap(cut)), E::Truncated) << n;
+      EXPECT_EQ(ErrorOf(pictures::ExtractObjectBitmap(cut)), E::Truncated) << n;
     }
 }
 

@@ -10,19 +10,19 @@
 #include <string>
 
 #include "fuzz/check.h"
-#include "platform/cursor_file.h"
-#include "platform/dib.h"
-#include "platform/gif.h"
-#include "platform/gif_structure.h"
+#include "pictures/cursor_file.h"
+#include "pictures/dib.h"
+#include "pictures/gif.h"
+#include "pictures/gif_structure.h"
 #include "tests/picture_test_util.h"
 
 namespace {
 
 using namespace picture_test;
-using platform::Image;
-using E = platform::PictureError;
+using pictures::Image;
+using E = pictures::PictureError;
 using Error = std::optional<E>;
-constexpr std::uint32_t kCap = platform::kMaxPictureSide;
+constexpr std::uint32_t kCap = pictures::kMaxPictureSide;
 
 Bytes Patched(Bytes b, std::size_t at, int bytes, std::uint32_t v) { return Put(b, at, bytes, v), b; }
 Bytes Cut(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + n); }
@@ -70,7 +70,7 @@ assets::IndexedImage TwoColours(int width, int height) {
   return f;
 }
 
-void ExpectShows(const platform::PictureResult& result, const Image& expected, const std::string& name) {
+void ExpectShows(const pictures::PictureResult& result, const Image& expected, const std::string& name) {
   ASSERT_EQ(ErrorOf(result), std::nullopt) << name;
   EXPECT_EQ(std::get<Image>(result).width, expected.width) << name;
   EXPECT_EQ(std::get<Image>(result).pixels, expected.pixels) << name;
@@ -104,16 +104,16 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
   const auto shows = [&](int w, int h) { return Expand(entry(w, h, true).first, 0); };
   rows.push_back({"32x32 among others", WriteIcon({entry(16, 16), entry(48, 48), entry(32, 32, true)}), shows(32, 32)});
   rows.push_back({"first of the largest", WriteIcon({entry(40, 40, true), entry(40, 40)}), shows(40, 40)});
-  for (const auto& [name, bytes, image] : rows) ExpectShows(platform::DecodePicture(bytes), image, name);
+  for (const auto& [name, bytes, image] : rows) ExpectShows(pictures::DecodePicture(bytes), image, name);
 }
 
 // The GIF block walk that guards the system's decoder on Windows.
 TEST(Pictures, GifWalkFindsTheScreenAndTheFirstImage) {
   const TestGif kGifs[] = {{6, 11}, {20, 14, 9, 3}, {6, 11, 0, 0, true, 2}, {8, 12, 2, 1, false, -1, true}};
   for (const TestGif& t : kGifs) {
-    const auto read = platform::ReadGifStructure(WriteGif(t));
+    const auto read = pictures::ReadGifStructure(WriteGif(t));
     ASSERT_EQ(ErrorOf(read), std::nullopt);
-    const platform::GifStructure& g = std::get<platform::GifStructure>(read);
+    const pictures::GifStructure& g = std::get<pictures::GifStructure>(read);
     EXPECT_EQ((std::vector{g.screen_width, g.screen_height, g.left, g.top, g.width, g.height, int{g.interlaced},
                            g.transparent_index}),
               (std::vector{t.screen_width, t.screen_height, t.left, t.top, 6, 11, int{t.interlaced}, t.transparent}));
@@ -131,7 +131,7 @@ TEST(Pictures, RefuseEachBrokenRule) {
   std::copy_n("\x89PNG\r\n\x1A\n", 8, png.begin() + 22);
   const std::vector<std::tuple<const char*, Bytes, E>> rows = {
       {"empty", {}, E::Empty},
-      {"over the file cap", Patched(Bytes(platform::kMaxPictureFileBytes + 1), 0, 2, 'B' | 'M' << 8), E::TooLarge},
+      {"over the file cap", Patched(Bytes(pictures::kMaxPictureFileBytes + 1), 0, 2, 'B' | 'M' << 8), E::TooLarge},
       {"icon directory of type 3", {0, 0, 3, 0, 1, 0}, E::NotAPicture},
       {"icon directory with reserved 1", {1, 0, 1, 0, 1, 0}, E::NotAPicture},
       {"bmp file size under its header", Patched(bmp, 2, 4, 13), E::BadField},
@@ -168,9 +168,9 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"ico png entry", png, E::Unsupported},
   };
   for (const auto& [name, bytes, error] : rows) {
-    EXPECT_EQ(ErrorOf(platform::DecodePicture(bytes)), error) << name;
+    EXPECT_EQ(ErrorOf(pictures::DecodePicture(bytes)), error) << name;
     if (std::string(name).starts_with("gif")) {
-      EXPECT_EQ(ErrorOf(platform::ReadGifStructure(bytes)), error) << name;
+      EXPECT_EQ(ErrorOf(pictures::ReadGifStructure(bytes)), error) << name;
     }
   }
 }
@@ -214,12 +214,12 @@ Bytes Icons(int n) {
 }
 
 // Frame sizes, hotspots, then (frame, jiffies) per step.
-std::vector<int> Shown(const platform::CursorResult& r) {
+std::vector<int> Shown(const pictures::CursorResult& r) {
   if (ErrorOf(r)) return {-1, static_cast<int>(*ErrorOf(r))};
   std::vector<int> out;
-  for (const platform::CursorFrame& f : std::get<platform::CursorFile>(r).frames)
+  for (const pictures::CursorFrame& f : std::get<pictures::CursorFile>(r).frames)
     out.insert(out.end(), {f.image.width, f.image.height, f.hotspot_x, f.hotspot_y});
-  for (const platform::CursorStep& s : std::get<platform::CursorFile>(r).steps)
+  for (const pictures::CursorStep& s : std::get<pictures::CursorFile>(r).steps)
     out.insert(out.end(), {static_cast<int>(s.frame), static_cast<int>(s.jiffies)});
   return out;
 }
@@ -234,9 +234,9 @@ TEST(Pointers, FramesAndStepsOfEveryLayout) {
        with({2, 1, 0, 2, 1, 3, 0, 4, 2, 5})},
       {"no rate anywhere: one jiffy", Riff({Anih(3, 3, 0), fram}), with({0, 1, 1, 1, 2, 1})},
   };
-  for (const auto& [name, bytes, shown] : rows) EXPECT_EQ(Shown(platform::DecodeCursorFile(bytes)), shown) << name;
-  const auto still = platform::DecodeCursorFile(Pointer(2));
-  EXPECT_EQ(std::get<platform::CursorFile>(still).frames[0].image.pixels, Mono(7, 5).pixels);
+  for (const auto& [name, bytes, shown] : rows) EXPECT_EQ(Shown(pictures::DecodeCursorFile(bytes)), shown) << name;
+  const auto still = pictures::DecodeCursorFile(Pointer(2));
+  EXPECT_EQ(std::get<pictures::CursorFile>(still).frames[0].image.pixels, Mono(7, 5).pixels);
 }
 
 TEST(Pointers, RefuseEachBrokenRule) {
@@ -248,7 +248,7 @@ TEST(Pointers, RefuseEachBrokenRule) {
       {"riff header cut short", Cut(good, 11), E::Truncated},
       {"riff size cutting the last chunk", Patched(good, 4, 4, good.size() - 9), E::Truncated},
       {"anih of 35 bytes", Riff({Chunk("anih", Bytes(35)), rate, fram}), E::BadField},
-      {"steps over the cap", Riff({Anih(3, platform::kMaxCursorSteps + 1, 7), rate, fram}), E::TooLarge},
+      {"steps over the cap", Riff({Anih(3, pictures::kMaxCursorSteps + 1, 7), rate, fram}), E::TooLarge},
       {"raw bitmap frames", Riff({Anih(3, 3, 7, 0), rate, fram}), E::Unsupported},
       {"sequence flag without seq", Riff({Anih(3, 3, 7, 3), rate, fram}), E::BadField},
       {"rate one short", Riff({anih, Chunk("rate", Words({7, 7})), fram}), E::BadField},
@@ -259,8 +259,8 @@ TEST(Pointers, RefuseEachBrokenRule) {
       {"an icon holding text", Riff({anih, rate, List("fram", Cat({Icons(2), Chunk("icon", Bytes(9, 'a'))}))}),
        E::NotAPicture},
   };
-  ASSERT_EQ(ErrorOf(platform::DecodeCursorFile(good)), std::nullopt);
-  for (const auto& [name, bytes, error] : rows) EXPECT_EQ(ErrorOf(platform::DecodeCursorFile(bytes)), error) << name;
+  ASSERT_EQ(ErrorOf(pictures::DecodeCursorFile(good)), std::nullopt);
+  for (const auto& [name, bytes, error] : rows) EXPECT_EQ(ErrorOf(pictures::DecodeCursorFile(bytes)), error) << name;
 }
 
 // Every strict prefix of a good file is an error, and the GIF walk agrees with the decoder on it.
@@ -272,15 +272,15 @@ TEST(Readers, RefuseEveryTruncation) {
                             Riff({Anih(2, 3, 5, 3), Chunk("seq ", Words({1, 0, 1})), List("fram", Icons(2))})};
   for (const Bytes& file : pictures)
     for (std::size_t n = 0; n < file.size(); ++n) {
-      const Error error = ErrorOf(platform::DecodePicture(Cut(file, n)));
+      const Error error = ErrorOf(pictures::DecodePicture(Cut(file, n)));
       ASSERT_NE(error, std::nullopt) << n << " of " << file.size();
-      EXPECT_TRUE(file[0] != 'G' || ErrorOf(platform::ReadGifStructure(Cut(file, n))) ==
-                                        ErrorOf(platform::DecodeGif(Cut(file, n)))) << n;
-      EXPECT_FALSE(platform::ViewBmp24(Cut(file, n))) << n;
+      EXPECT_TRUE(file[0] != 'G' || ErrorOf(pictures::ReadGifStructure(Cut(file, n))) ==
+                                        ErrorOf(pictures::DecodeGif(Cut(file, n)))) << n;
+      EXPECT_FALSE(pictures::ViewBmp24(Cut(file, n))) << n;
     }
   for (const Bytes& file : pointers)
     for (std::size_t n = 0; n < file.size(); ++n)
-      ASSERT_NE(ErrorOf(platform::DecodeCursorFile(Cut(file, n))), std::nullopt) << n << " of " << file.size();
+      ASSERT_NE(ErrorOf(pictures::DecodeCursorFile(Cut(file, n))), std::nullopt) << n << " of " << file.size();
 }
 
 // A 24-bit bitmap too large to copy is drawn from where it lies, as the decoder shows it.
@@ -288,7 +288,8 @@ TEST(Readers, Bmp24ViewShowsWhatTheDecoderShows) {
   for (bool top_down : {false, true})
     for (int width : {5, 6, 7, 8}) {
       const assets::IndexedImage f = MakeIndexedF(width, 5);
-      const auto view = platform::ViewBmp24(WriteBmp(f, {.bits = 24, .top_down = top_down}));
+      const Bytes file = WriteBmp(f, {.bits = 24, .top_down = top_down});  // the view reads it in place
+      const auto view = pictures::ViewBmp24(file);
       ASSERT_TRUE(view);
       std::vector<std::uint32_t> rows(width * 5);
       for (int y = 0; y < 5; ++y) view->CopyRow(y, 0, width, &rows[y * width]);
@@ -296,8 +297,8 @@ TEST(Readers, Bmp24ViewShowsWhatTheDecoderShows) {
       view->CopyRow(2, 1, 2, rows.data());
       EXPECT_EQ(rows[0], Expand(f).At(1, 2));
     }
-  EXPECT_FALSE(platform::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 8})));
-  EXPECT_FALSE(platform::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 32})));
+  EXPECT_FALSE(pictures::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 8})));
+  EXPECT_FALSE(pictures::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 32})));
 }
 
 // Inputs kept under tests/regressions/<reader>/ (what the fuzzers caught, and
@@ -317,7 +318,7 @@ TEST(Readers, KeptHostileInputsStaySane) {
       EXPECT_EQ(kChecks.at(folder.path().filename())(bytes), "") << file.path();
       const auto bomb = kBombs.find(file.path().filename());
       if (bomb == kBombs.end()) continue;
-      const auto shown = platform::DecodePicture(bytes);
+      const auto shown = pictures::DecodePicture(bytes);
       EXPECT_EQ(ErrorOf(shown), std::holds_alternative<E>(bomb->second) ? Error(std::get<E>(bomb->second)) : std::nullopt);
       EXPECT_TRUE(ErrorOf(shown) || std::get<Image>(shown).height == std::get<int>(bomb->second)) << bomb->first;
       ++files;

@@ -25,8 +25,8 @@ inline assets::IndexedImage MakeIndexedF(int width, int height) {
   return f;
 }
 
-inline platform::Image Expand(const assets::IndexedImage& f, int clear_column = -1) {
-  platform::Image image{f.width, f.height, {}};
+inline pictures::Image Expand(const assets::IndexedImage& f, int clear_column = -1) {
+  pictures::Image image{f.width, f.height, {}};
   for (std::size_t i = 0; i < f.indices.size(); ++i) {
     const assets::Rgb c = f.palette[f.indices[i]];
     image.pixels.push_back(int(i % f.width) == clear_column ? 0 : 0xFF000000u | c.r << 16 | c.g << 8 | c.b);
@@ -34,7 +34,7 @@ inline platform::Image Expand(const assets::IndexedImage& f, int clear_column = 
   return image;
 }
 
-inline platform::Image MakeF(int width, int height) { return Expand(MakeIndexedF(width, height)); }
+inline pictures::Image MakeF(int width, int height) { return Expand(MakeIndexedF(width, height)); }
 
 inline void Put(Bytes& b, std::size_t at, int bytes, std::uint32_t v) {
   for (int i = 0; i < bytes; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> 8 * i);

@@ -15,9 +15,10 @@
 #include <vector>
 
 #include "menu/disc_paths.h"
-#include "platform/cursor_file.h"
-#include "platform/disc_path.h"
-#include "platform/picture.h"
+#include "pictures/cursor_file.h"
+#include "pictures/picture.h"
+#include "platform/disc/posix_disc.h"
+#include "platform/error_text.h"
 
 namespace {
 
@@ -66,10 +67,10 @@ Verdict Fail(std::string why) { return {false, std::move(why)}; }
 using Bytes = std::vector<std::uint8_t>;
 
 Verdict CheckPicture(const Bytes& bytes, bool help) {
-  platform::PictureResult decoded = platform::DecodePicture(bytes);
-  if (const auto* error = std::get_if<platform::PictureError>(&decoded))
-    return Fail(std::string(platform::Describe(*error)));
-  const platform::Image& image = std::get<platform::Image>(decoded);
+  pictures::PictureResult decoded = pictures::DecodePicture(bytes);
+  if (const auto* error = std::get_if<pictures::PictureError>(&decoded))
+    return Fail(std::string(pictures::Describe(*error)));
+  const pictures::Image& image = std::get<pictures::Image>(decoded);
   std::string detail = std::to_string(image.width) + "x" + std::to_string(image.height);
   if (help && (image.width > kHelpWidth || image.height > kHelpHeight))
     detail += " (larger than the " + std::to_string(kHelpWidth) + "x" + std::to_string(kHelpHeight) +
@@ -78,10 +79,10 @@ Verdict CheckPicture(const Bytes& bytes, bool help) {
 }
 
 Verdict CheckPointer(const Bytes& bytes) {
-  platform::CursorResult decoded = platform::DecodeCursorFile(bytes);
-  if (const auto* error = std::get_if<platform::PictureError>(&decoded))
-    return Fail(std::string(platform::Describe(*error)));
-  const platform::CursorFile& file = std::get<platform::CursorFile>(decoded);
+  pictures::CursorResult decoded = pictures::DecodeCursorFile(bytes);
+  if (const auto* error = std::get_if<pictures::PictureError>(&decoded))
+    return Fail(std::string(pictures::Describe(*error)));
+  const pictures::CursorFile& file = std::get<pictures::CursorFile>(decoded);
   return {true, std::to_string(file.frames.size()) + " frame(s)"};
 }
 
@@ -99,11 +100,11 @@ Verdict CheckProgram(const std::string& path) {
   return {true, elf ? "ELF program" : "script"};
 }
 
-Verdict CheckFile(const Entry& e, const std::string& found) {
+Verdict CheckFile(platform::Disc& disc, const Entry& e, const std::string& found) {
   if (e.kind == Kind::Program || e.kind == Kind::Launcher) return CheckProgram(found);
-  auto read = platform::ReadDiscFile(e.literal, e.kind == Kind::Document ? kDocumentMaxBytes
-                                                                         : platform::kMaxPictureFileBytes);
-  if (const auto* error = std::get_if<platform::FileError>(&read)) return Fail(std::string(platform::Describe(*error)));
+  auto read = disc.Read(found, e.kind == Kind::Document ? kDocumentMaxBytes : pictures::kMaxPictureFileBytes);
+  if (const auto* error = std::get_if<platform::FileError>(&read))
+    return Fail(std::string(platform::EnglishText(platform::CauseOf(*error))));
   const Bytes& bytes = std::get<Bytes>(read);
   switch (e.kind) {
     case Kind::Pointer:
@@ -128,10 +129,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "disc-check: cannot enter %s: %s\n", argv[1], ec.message().c_str());
     return 2;
   }
+  platform::PosixDisc disc;
   int failures = 0;
   for (const Entry& e : kEntries) {
-    const std::optional<std::string> found = platform::ResolveDiscPath(e.literal);
-    const Verdict v = found ? CheckFile(e, *found) : Fail("missing");
+    const std::optional<std::string> found = disc.Resolve(e.literal);
+    const Verdict v = found ? CheckFile(disc, e, *found) : Fail("missing");
     std::printf("%-5s %-42s %s%s%s\n", v.ok ? "ok" : "FAIL", std::string(e.literal).c_str(),
                 found ? found->c_str() : "", found ? ": " : "", v.detail.c_str());
     failures += !v.ok;

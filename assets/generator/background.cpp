@@ -48,8 +48,7 @@ constexpr Curve kHighlights[] = {
     {556, 462, 396, 356},
 };
 
-}  // namespace
-
+// The layers, back to front.
 Canvas PaintBackdrop(Canvas canvas) {
   canvas = Fill(std::move(canvas), Box(-10, -10, kBackgroundWidth + 10, kBackgroundHeight + 10),
                 Linear(0, 0, Rgb8(222, 92, 16), 0, kBackgroundHeight, Rgb8(238, 124, 26)));
@@ -153,6 +152,8 @@ Canvas PaintEdge(Canvas canvas) {
     }
   return canvas;
 }
+
+}  // namespace
 
 Canvas DrawBackground(const Fonts& fonts) {
   Canvas canvas(kBackgroundWidth, kBackgroundHeight, Rgb8(0, 0, 0));

@@ -11,11 +11,26 @@ float Clamp01(float v) { return std::clamp(v, 0.0f, 1.0f); }
 
 std::uint8_t To8(float v) { return static_cast<std::uint8_t>(std::lround(Clamp01(v) * 255.0f)); }
 
-}  // namespace
-
-Rgba Mix(const Rgba& a, const Rgba& b, float t) {
+Rgba Mix(const Rgba& a, const Rgba& b, float t) {  // t = 0 gives a, 1 gives b
   return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
+
+// Source-over of one colour onto a pixel, weighted by coverage.
+void BlendPixel(Canvas& canvas, int x, int y, const Rgba& colour, float coverage) {
+  if (!canvas.Contains(x, y)) return;
+  const float src_a = Clamp01(colour.a * coverage);
+  if (src_a <= 0.0f) return;
+  Rgba& dst = canvas.at(x, y);
+  const float out_a = src_a + dst.a * (1.0f - src_a);
+  if (out_a <= 0.0f) return;
+  const float keep = dst.a * (1.0f - src_a);
+  dst.r = (colour.r * src_a + dst.r * keep) / out_a;
+  dst.g = (colour.g * src_a + dst.g * keep) / out_a;
+  dst.b = (colour.b * src_a + dst.b * keep) / out_a;
+  dst.a = out_a;
+}
+
+}  // namespace
 
 Canvas::Canvas(int w, int h, Rgba fill)
     : width(w), height(h), pixels(static_cast<std::size_t>(w) * h, fill) {}
@@ -32,20 +47,6 @@ Paint Linear(float x0, float y0, Rgba a, float x1, float y1, Rgba b) {
 
 Paint Radial(float cx, float cy, float radius, Rgba a, Rgba b) {
   return [=](float x, float y) { return Mix(a, b, Clamp01(std::hypot(x - cx, y - cy) / radius)); };
-}
-
-void BlendPixel(Canvas& canvas, int x, int y, const Rgba& colour, float coverage) {
-  if (!canvas.Contains(x, y)) return;
-  const float src_a = Clamp01(colour.a * coverage);
-  if (src_a <= 0.0f) return;
-  Rgba& dst = canvas.at(x, y);
-  const float out_a = src_a + dst.a * (1.0f - src_a);
-  if (out_a <= 0.0f) return;
-  const float keep = dst.a * (1.0f - src_a);
-  dst.r = (colour.r * src_a + dst.r * keep) / out_a;
-  dst.g = (colour.g * src_a + dst.g * keep) / out_a;
-  dst.b = (colour.b * src_a + dst.b * keep) / out_a;
-  dst.a = out_a;
 }
 
 Canvas DrawMask(Canvas canvas, const Mask& mask, int left, int top, const Paint& paint) {
@@ -82,23 +83,14 @@ Canvas Shade(Canvas canvas, const Mask& mask, float factor) {
   return canvas;
 }
 
-platform::Image ToImage(const Canvas& canvas) {
-  platform::Image image{canvas.width, canvas.height, {}};
+pictures::Image ToImage(const Canvas& canvas) {
+  pictures::Image image{canvas.width, canvas.height, {}};
   image.pixels.reserve(canvas.pixels.size());
   for (const Rgba& p : canvas.pixels) {
     const std::uint32_t a = p.a < 0.5f ? 0u : 255u;
     image.pixels.push_back(a << 24 | std::uint32_t{To8(p.r)} << 16 | std::uint32_t{To8(p.g)} << 8 | To8(p.b));
   }
   return image;
-}
-
-Canvas FromImage(const platform::Image& image) {
-  Canvas canvas(image.width, image.height, Rgba{});
-  for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-    const std::uint32_t v = image.pixels[i];
-    canvas.pixels[i] = Rgb8(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF, (v >> 24) / 255.0f);
-  }
-  return canvas;
 }
 
 }  // namespace assets

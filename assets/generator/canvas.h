@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace assets {
 
@@ -19,8 +19,6 @@ struct Rgba {
 constexpr Rgba Rgb8(int r, int g, int b, float a = 1.0f) {
   return {r / 255.0f, g / 255.0f, b / 255.0f, a};
 }
-
-Rgba Mix(const Rgba& a, const Rgba& b, float t);  // t = 0 gives a, 1 gives b
 
 struct Canvas {
   int width = 0;
@@ -58,9 +56,6 @@ Paint Linear(float x0, float y0, Rgba a, float x1, float y1, Rgba b);
 // Radial gradient: a at the centre, b at `radius` and beyond.
 Paint Radial(float cx, float cy, float radius, Rgba a, Rgba b);
 
-// Source-over of one colour onto a pixel, weighted by coverage.
-void BlendPixel(Canvas& canvas, int x, int y, const Rgba& colour, float coverage);
-
 // Paints the mask's coverage onto the canvas with its top-left at (left, top).
 Canvas DrawMask(Canvas canvas, const Mask& mask, int left, int top, const Paint& paint);
 
@@ -71,7 +66,6 @@ Canvas Crop(const Canvas& canvas, int left, int top, int width, int height);
 Canvas Shade(Canvas canvas, const Mask& mask, float factor);
 
 // 8-bit rounding; alpha below one half becomes transparent.
-platform::Image ToImage(const Canvas& canvas);
-Canvas FromImage(const platform::Image& image);
+pictures::Image ToImage(const Canvas& canvas);
 
 }  // namespace assets

@@ -19,7 +19,7 @@ struct ResultDeleter {
 };
 
 // libimagequant wants bytes R, G, B, A in memory order.
-std::vector<std::uint8_t> RgbaBytes(const platform::Image& image) {
+std::vector<std::uint8_t> RgbaBytes(const pictures::Image& image) {
   std::vector<std::uint8_t> bytes;
   bytes.reserve(image.pixels.size() * 4);
   for (std::uint32_t p : image.pixels) {
@@ -33,7 +33,7 @@ std::vector<std::uint8_t> RgbaBytes(const platform::Image& image) {
 
 }  // namespace
 
-IndexedImage Quantise(const platform::Image& image, int max_colours) {
+IndexedImage Quantise(const pictures::Image& image, int max_colours) {
   const std::vector<std::uint8_t> rgba = RgbaBytes(image);
   std::unique_ptr<liq_attr, AttrDeleter> attr(liq_attr_create());
   if (!attr || liq_set_max_colors(attr.get(), max_colours) != LIQ_OK || liq_set_speed(attr.get(), 1) != LIQ_OK ||
@@ -59,8 +59,8 @@ IndexedImage Quantise(const platform::Image& image, int max_colours) {
   return out;
 }
 
-platform::Image Expand(const IndexedImage& image) {
-  platform::Image out{image.width, image.height, {}};
+pictures::Image Expand(const IndexedImage& image) {
+  pictures::Image out{image.width, image.height, {}};
   out.pixels.reserve(image.indices.size());
   for (std::uint8_t i : image.indices) {
     const Rgb c = image.palette.at(i);

@@ -2,15 +2,15 @@
 // Palette reduction for the GIF and icon pictures.
 
 #include "assets/encode.h"
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 namespace assets {
 
 // Reduces an opaque picture to at most `max_colours` colours. Same input, same
 // output. Throws std::runtime_error if the quantiser fails.
-IndexedImage Quantise(const platform::Image& image, int max_colours);
+IndexedImage Quantise(const pictures::Image& image, int max_colours);
 
 // Expands an indexed picture back to pixels (opaque).
-platform::Image Expand(const IndexedImage& image);
+pictures::Image Expand(const IndexedImage& image);
 
 }  // namespace assets

@@ -91,7 +91,7 @@ void Grow(const Disc& d, std::string_view file) {  // a hole: zeros that take no
   std::ofstream(d.Path(file), std::ios::app) << "\nexit 0\n";
   fs::resize_file(d.Path(file), kSize);
 }
-constexpr std::uintmax_t kPictureCap = platform::kMaxPictureFileBytes, kPointerCap = 4u << 20;
+constexpr std::uintmax_t kPictureCap = pictures::kMaxPictureFileBytes, kPointerCap = 4u << 20;
 
 const std::vector<Fault>& FaultsOf(Kind kind) {
   using O = Outcome;

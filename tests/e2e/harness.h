@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "assets/encode.h"
-#include "platform/picture.h"
+#include "pictures/picture.h"
 
 extern char** environ;
 
@@ -42,7 +42,7 @@ namespace e2e {
 namespace fs = std::filesystem;
 using Millis = std::chrono::milliseconds;
 using Clock = std::chrono::steady_clock;
-using platform::Image;
+using pictures::Image;
 
 struct Platform {
   bool wine;
@@ -201,7 +201,7 @@ inline std::string Launcher() {
 
 inline std::optional<Image> BuildAsset(std::string_view name) {  // a picture the build generated
   std::string bytes = ReadFile(fs::path(AUTORUN_BUILD_DIR) / "assets" / name);
-  auto decoded = platform::DecodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  auto decoded = pictures::DecodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   if (auto* image = std::get_if<Image>(&decoded)) return std::move(*image);
   return std::nullopt;
 }

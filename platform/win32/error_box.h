@@ -1,0 +1,17 @@
+#pragma once
+// The run-time error message on Windows: a message box titled "autorun" with
+// the Traditional Chinese text above the English, and the same text on
+// standard error where the process has one (started from a console).
+
+#include <string>
+#include <string_view>
+
+#include "platform/error_text.h"
+
+namespace platform {
+
+std::wstring WideFromUtf8(std::string_view utf8);
+
+void ReportErrorOnWin32(const ErrorText& text);
+
+}  // namespace platform
