@@ -68,7 +68,7 @@ std::uint64_t Stride(std::uint64_t width, int bits) { return (width * bits + 31)
 std::optional<PictureError> CheckMasks(const Masks& masks, int bits) {
   std::uint32_t taken = 0;
   for (const std::uint32_t mask : masks) {
-    if (mask == 0 || (mask & taken) != 0 || (bits == 16 && mask > 0xFFFF)) return PictureError::BadField;
+    if (mask == 0 || (mask & taken) != 0 || (bits == 16 && mask >> 16 != 0)) return PictureError::BadField;
     const std::uint32_t run = mask >> std::countr_zero(mask);
     if ((run & (run + 1)) != 0) return PictureError::BadField;
     if (run > 0xFF) return PictureError::Unsupported;
@@ -246,17 +246,17 @@ PictureResult ReadRunLength(const DibInfo& d, Bytes data, const Palette& palette
       if (++y > d.height) return PictureError::BadData;
     } else if (code == 1) {  // end of picture
       return image;
-    } else if (code == 2) {  // move ahead
-      if (!Fits(data.size(), at, 2)) return PictureError::BadData;
-      x += data[at];
-      y += data[at + 1];
-      at += 2;
-      if (x > d.width || y > d.height) return PictureError::BadData;
-    } else {
-      const std::size_t bytes = static_cast<std::size_t>(code + per_byte - 1) / per_byte;
+    } else {  // a move ahead takes two more bytes, a literal run its indices' bytes
+      const std::size_t bytes = code == 2 ? 2 : static_cast<std::size_t>(code + per_byte - 1) / per_byte;
       if (!Fits(data.size(), at, bytes)) return PictureError::BadData;
-      error = run(&data[at], true, code);
-      at += bytes + bytes % 2;
+      if (code == 2) {
+        x += data[at];
+        y += data[at + 1];
+        if (x > d.width || y > d.height) return PictureError::BadData;
+      } else {
+        error = run(&data[at], true, code);
+      }
+      at += bytes + bytes % 2;  // literal runs are padded to an even byte count
     }
     if (error) return *error;
   }
