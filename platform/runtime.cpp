@@ -36,6 +36,7 @@ constexpr CauseTranslation kCauses[] = {
     {"bad picture header", "圖片標頭錯誤"},
     {"picture too large", "圖片太大"},
     {"unsupported picture format", "不支援的圖片格式"},
+    {"bad picture data", "圖片資料錯誤"},
     {"permission denied", "權限不足"},
     {"not an executable format", "不是可執行的程式格式"},
     {"program cannot be started", "無法啟動程式"},
