@@ -190,7 +190,7 @@ TEST(RuntimeErrors, NameOperationPathAndCauseInBothLanguages) {
   // Every cause the runtime reports reads in Chinese too; an unknown one keeps a general phrase.
   std::vector<std::string> causes = {"program interpreter not found", "program cannot be started", "damaged picture object"};
   for (auto e : {FileError::NotFound, FileError::Unreadable, FileError::TooLarge}) causes.emplace_back(platform::Describe(e));
-  for (int e = 0; e <= static_cast<int>(platform::PictureError::Unsupported); ++e)
+  for (int e = 0; e <= static_cast<int>(platform::PictureError::BadData); ++e)
     causes.emplace_back(platform::Describe(static_cast<platform::PictureError>(e)));
   for (int e : {ENOENT, EACCES, ENOEXEC, EISDIR, ENOMEM}) causes.push_back(platform::DescribeSpawnError(e));
   for (const std::string& cause : causes)

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <bit>
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -26,11 +28,6 @@ constexpr std::uint32_t kCap = platform::kMaxPictureSide;
 
 Bytes Patched(Bytes b, std::size_t at, int bytes, std::uint32_t v) { return Put(b, at, bytes, v), b; }
 Bytes Cut(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + n); }
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 // The encoder's GIF of `f` (screen at 6, control extension at 781, image
 // descriptor at 789) reshaped into layouts the encoder never writes.
@@ -70,6 +67,19 @@ assets::IndexedImage TwoColours(int width, int height) {
   return f;
 }
 
+// What a form shows of `f`: 16 and 32-bit channels as the writer rounds them
+// to their masks' widths, widened back to the nearest of 0 to 255.
+assets::IndexedImage Shown(assets::IndexedImage f, const Dib& d) {
+  const Masks m = MasksOf(d);
+  for (assets::Rgb& c : f.palette)
+    for (int k = 0; d.bits >= 16 && k < 3; ++k) {
+      std::uint8_t& v = k == 0 ? c.r : k == 1 ? c.g : c.b;
+      const double max = m[k] >> std::countr_zero(m[k]);
+      v = static_cast<std::uint8_t>(std::lround(std::round(v * max / 255) * 255 / max));
+    }
+  return f;
+}
+
 void ExpectShows(const platform::PictureResult& result, const Image& expected, const std::string& name) {
   ASSERT_EQ(ErrorOf(result), std::nullopt) << name;
   EXPECT_EQ(std::get<Image>(result).width, expected.width) << name;
@@ -83,7 +93,6 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
       {"encoded gif", assets::EncodeGif(MakeIndexedF(641, 3)), MakeF(641, 3)},
       {"encoded ico", assets::EncodeIco4(MakeIndexedF(256, 256)), MakeF(256, 256)},
       {"interlaced gif", WriteGif({6, 11, 0, 0, true}), MakeF(6, 11)},
-      {"bit fields in a v5 header", WriteBmp(f, {.bits = 32, .header = 124, .masks = true}), Expand(f)},
       {"bytes after an icon", Cat({WriteIcon({{f, {.bits = 24}}}), Bytes(24, 0xFF)}), Expand(f, 0)},
   };
   for (int bits : {1, 4, 8, 24, 32}) {
@@ -92,6 +101,8 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
     rows.push_back({std::to_string(bits) + "-bit top-down bmp", WriteBmp(f17, {.bits = bits, .top_down = true}), Expand(f17)});
     rows.push_back({std::to_string(bits) + "-bit ico", WriteIcon({{f17, {.bits = bits}}}), Expand(f17, 0)});
   }
+  const assets::IndexedImage mixed = MakeMixed(23, 9);
+  for (const auto& [name, d] : kBitmapForms) rows.push_back({name, WriteBmp(mixed, d), Expand(Shown(mixed, d))});
   Bytes mask_set = WriteIcon({{f, {.bits = 32, .alpha = true}}});
   std::fill(mask_set.end() - 20, mask_set.end(), 0xFF);
   rows.push_back({"alpha decides over the mask", mask_set, Expand(f, 0)});
@@ -122,7 +133,12 @@ TEST(Pictures, GifWalkFindsTheScreenAndTheFirstImage) {
 
 TEST(Pictures, RefuseEachBrokenRule) {
   const Bytes bmp = WriteBmp(MakeIndexedF(6, 5), {});  // pixels at 1078, 5 rows of 8 bytes, 1118 bytes
-  const Bytes masks = WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = true});
+  const Bytes masks = WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0xFF0000, 0xFF00, 0xFF}});  // pixels at 66
+  // Run-length data in place of the 8-bit file's pixels.
+  const auto rle8 = [&](Bytes data) {
+    const Bytes b = Patched(Cat({Cut(bmp, 1078), data}), 30, 4, 1);
+    return Patched(b, 2, 4, b.size());
+  };
   // Screen at 6, flags at 10, control extension at 781, image descriptor at 789, code size at 799.
   const Bytes gif = assets::EncodeGif(MakeIndexedF(6, 5));
   // Entry at 6 (size at 14), image at 22: 744 bytes of header, 16 colours, pixels, mask.
@@ -147,6 +163,24 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"bmp image size one long", Patched(bmp, 34, 4, 41), E::Truncated},
       {"bit fields over the pixels", Patched(masks, 10, 4, 60), E::BadField},
       {"overlapping bit fields", Patched(masks, 54, 4, 0xFF), E::BadField},
+      {"empty bit field", Patched(masks, 58, 4, 0), E::BadField},
+      {"bit field with a gap", WriteBmp(MakeIndexedF(6, 5), {.bits = 16, .masks = {0xF800, 0x7A0, 0x1F}}), E::BadField},
+      {"bit field past 16 bits", WriteBmp(MakeIndexedF(6, 5), {.bits = 16, .masks = {0x10000, 0x7E0, 0x1F}}), E::BadField},
+      {"10-bit channels", WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0x3FF00000, 0xFFC00, 0x3FF}}), E::Unsupported},
+      {"bit fields on 24 bits", WriteBmp(MakeIndexedF(6, 5), {.bits = 24, .masks = {0xFF0000, 0xFF00, 0xFF}}), E::Unsupported},
+      {"bit fields cut short", Patched(Cut(masks, 62), 2, 4, 62), E::Truncated},
+      {"rle run past a row's end", rle8({7, 1, 0, 1}), E::BadData},
+      {"rle move past the right edge", rle8({0, 2, 7, 0, 0, 1}), E::BadData},
+      {"rle move past the top", rle8({0, 2, 0, 6, 0, 1}), E::BadData},
+      {"rle run above the top", rle8({0, 2, 0, 5, 1, 1, 0, 1}), E::BadData},
+      {"rle row ended above the top", rle8({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), E::BadData},
+      {"rle without an end", rle8({6, 1}), E::BadData},
+      {"rle literal cut short", rle8({0, 4, 1, 1}), E::BadData},
+      {"rle end past the announced size", Patched(rle8({0, 0, 0, 1}), 34, 4, 3), E::BadData},
+      {"rle index past the colours used", Patched(rle8({1, 3, 0, 1}), 46, 4, 3), E::BadField},
+      {"rle top-down", Patched(rle8({0, 1}), 22, 4, -5), E::BadField},
+      {"os2 header in an icon", WriteIcon({{MakeIndexedF(6, 5), {.header = 12}}}), E::Unsupported},
+      {"16 bits in an icon", WriteIcon({{MakeIndexedF(6, 5), {.bits = 16}}}), E::Unsupported},
       {"gif screen width over the cap", Patched(gif, 6, 2, kCap + 1), E::TooLarge},
       {"gif screen height 0xFFFF", Patched(gif, 8, 2, 0xFFFF), E::TooLarge},
       {"gif image width 0", Patched(gif, 794, 2, 0), E::BadField},
@@ -267,7 +301,8 @@ TEST(Pointers, RefuseEachBrokenRule) {
 TEST(Readers, RefuseEveryTruncation) {
   const Bytes pictures[] = {WriteBmp(MakeIndexedF(6, 5), {}), assets::EncodeBmp24(MakeF(5, 3)), assets::EncodeGif(MakeIndexedF(6, 5)),
                             WriteGif({9, 14, 2, 3, true, 1, true}), assets::EncodeIco4(MakeIndexedF(32, 32)),
-                            WriteIcon({{MakeIndexedF(7, 5), {.bits = 32, .alpha = true}}, {TwoColours(3, 3), {.bits = 1}}}, 2)};
+                            WriteIcon({{MakeIndexedF(7, 5), {.bits = 32, .alpha = true}}, {TwoColours(3, 3), {.bits = 1}}}, 2),
+                            WriteBmp(MakeMixed(23, 9), {.bits = 4, .rle = true})};
   const Bytes pointers[] = {Pointer(1), assets::EncodeAni(std::vector{Pointer(1), Pointer(2)}, 3),
                             Riff({Anih(2, 3, 5, 3), Chunk("seq ", Words({1, 0, 1})), List("fram", Icons(2))})};
   for (const Bytes& file : pictures)
@@ -277,6 +312,10 @@ TEST(Readers, RefuseEveryTruncation) {
       EXPECT_TRUE(file[0] != 'G' || ErrorOf(platform::ReadGifStructure(Cut(file, n))) ==
                                         ErrorOf(platform::DecodeGif(Cut(file, n)))) << n;
       EXPECT_FALSE(platform::ViewBmp24(Cut(file, n))) << n;
+      // A bitmap cut short that says so in its size is refused as well.
+      if (file[0] == 'B' && n >= 6) {
+        EXPECT_NE(ErrorOf(platform::DecodePicture(Patched(Cut(file, n), 2, 4, n))), std::nullopt) << n;
+      }
     }
   for (const Bytes& file : pointers)
     for (std::size_t n = 0; n < file.size(); ++n)
