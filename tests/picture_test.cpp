@@ -67,6 +67,12 @@ assets::IndexedImage TwoColours(int width, int height) {
   return f;
 }
 
+// A 6x5 8-bit run-length bitmap of `data`.
+Bytes Rle8(const Bytes& data) {
+  const Bytes b = Patched(Cat({Cut(WriteBmp(MakeIndexedF(6, 5), {}), 1078), data}), 30, 4, 1);
+  return Patched(b, 2, 4, b.size());
+}
+
 // What a form shows of `f`: 16 and 32-bit channels as the writer rounds them
 // to their masks' widths, widened back to the nearest of 0 to 255.
 assets::IndexedImage Shown(assets::IndexedImage f, const Dib& d) {
@@ -103,6 +109,9 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
   }
   const assets::IndexedImage mixed = MakeMixed(23, 9);
   for (const auto& [name, d] : kBitmapForms) rows.push_back({name, WriteBmp(mixed, d), Expand(Shown(mixed, d))});
+  assets::IndexedImage blank = f;
+  blank.indices.assign(30, 0);
+  rows.push_back({"rle8 moving to the right edge, then ending the top row", Rle8({0, 2, 6, 4, 0, 0, 0, 1}), Expand(blank)});
   Bytes mask_set = WriteIcon({{f, {.bits = 32, .alpha = true}}});
   std::fill(mask_set.end() - 20, mask_set.end(), 0xFF);
   rows.push_back({"alpha decides over the mask", mask_set, Expand(f, 0)});
@@ -134,11 +143,7 @@ TEST(Pictures, GifWalkFindsTheScreenAndTheFirstImage) {
 TEST(Pictures, RefuseEachBrokenRule) {
   const Bytes bmp = WriteBmp(MakeIndexedF(6, 5), {});  // pixels at 1078, 5 rows of 8 bytes, 1118 bytes
   const Bytes masks = WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0xFF0000, 0xFF00, 0xFF}});  // pixels at 66
-  // Run-length data in place of the 8-bit file's pixels.
-  const auto rle8 = [&](Bytes data) {
-    const Bytes b = Patched(Cat({Cut(bmp, 1078), data}), 30, 4, 1);
-    return Patched(b, 2, 4, b.size());
-  };
+
   // Screen at 6, flags at 10, control extension at 781, image descriptor at 789, code size at 799.
   const Bytes gif = assets::EncodeGif(MakeIndexedF(6, 5));
   // Entry at 6 (size at 14), image at 22: 744 bytes of header, 16 colours, pixels, mask.
@@ -169,18 +174,18 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"10-bit channels", WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0x3FF00000, 0xFFC00, 0x3FF}}), E::Unsupported},
       {"bit fields on 24 bits", WriteBmp(MakeIndexedF(6, 5), {.bits = 24, .masks = {0xFF0000, 0xFF00, 0xFF}}), E::Unsupported},
       {"bit fields cut short", Patched(Cut(masks, 62), 2, 4, 62), E::Truncated},
-      {"rle run past a row's end", rle8({7, 1, 0, 1}), E::BadData},
-      {"rle move past the right edge", rle8({0, 2, 7, 0, 0, 1}), E::BadData},
-      {"rle move past the top", rle8({0, 2, 0, 6, 0, 1}), E::BadData},
-      {"rle run above the top", rle8({0, 2, 0, 5, 1, 1, 0, 1}), E::BadData},
-      {"rle row ended above the top", rle8({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), E::BadData},
-      {"rle without an end", rle8({6, 1}), E::BadData},
-      {"rle literal cut short", rle8({0, 4, 1, 1}), E::BadData},
-      {"rle end past the announced size", Patched(rle8({0, 0, 0, 1}), 34, 4, 3), E::BadData},
-      {"rle index past the colours used", Patched(rle8({1, 3, 0, 1}), 46, 4, 3), E::BadField},
-      {"rle top-down", Patched(rle8({0, 1}), 22, 4, -5), E::BadField},
+      {"rle run past a row's end", Rle8({7, 1, 0, 1}), E::BadData},
+      {"rle move past the right edge", Rle8({0, 2, 7, 0, 0, 1}), E::BadData},
+      {"rle move past the top", Rle8({0, 2, 0, 6, 0, 1}), E::BadData},
+      {"rle run above the top", Rle8({0, 2, 0, 5, 1, 1, 0, 1}), E::BadData},
+      {"rle row ended above the top", Rle8({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), E::BadData},
+      {"rle literal cut short", Rle8({0, 4, 1, 1}), E::BadData},
+      {"rle end past the announced size", Patched(Rle8({0, 0, 0, 1}), 34, 4, 3), E::BadData},
+      {"rle index past the colours used", Patched(Rle8({1, 3, 0, 1}), 46, 4, 3), E::BadField},
+      {"rle top-down", Patched(Rle8({0, 1}), 22, 4, -5), E::BadField},
       {"os2 header in an icon", WriteIcon({{MakeIndexedF(6, 5), {.header = 12}}}), E::Unsupported},
       {"16 bits in an icon", WriteIcon({{MakeIndexedF(6, 5), {.bits = 16}}}), E::Unsupported},
+      {"run-length in an icon", WriteIcon({{MakeIndexedF(6, 5), {.rle = true}}}), E::Unsupported},
       {"gif screen width over the cap", Patched(gif, 6, 2, kCap + 1), E::TooLarge},
       {"gif screen height 0xFFFF", Patched(gif, 8, 2, 0xFFFF), E::TooLarge},
       {"gif image width 0", Patched(gif, 794, 2, 0), E::BadField},

@@ -68,17 +68,15 @@ inline assets::IndexedImage MakeMixed(int width, int height) {
 }
 
 // Run-length data of `f`, `per_byte` indices a byte, rows bottom-up: 0 to a
-// row's end ends the row, 3 or more inside it are a move, a row of 0 a move up,
-// the rows of 0 at the top the end of the picture; 3 or more repeats (4 bits:
-// of a pair) a run, 3 or more changing indices a literal run, else a short run.
+// row's end ends the row, 3 or more inside it are a move, a row of 0 a move up;
+// 3 or more repeats (4 bits: of a pair) a run, 3 or more changing indices a
+// literal run, else a short run.
 inline Bytes EncodeRle(const assets::IndexedImage& f, int per_byte) {
   const auto at = [&](int x, int y) { return x < f.width ? int{f.indices[(f.height - 1 - y) * f.width + x]} : -1; };
   const auto zeros = [&](int x, int y, int n = 0) { while (at(x + n, y) == 0) ++n; return n; };
   const auto pack = [&](int x, int y) { return per_byte == 1 ? at(x, y) : at(x, y) << 4 | (at(x + 1, y) & 15); };
   Bytes b;
-  int rows = f.height;
-  while (rows > 0 && zeros(0, rows - 1) == f.width) --rows;
-  for (int y = 0; y < rows; ++y) {
+  for (int y = 0; y < f.height; ++y) {
     if (zeros(0, y) == f.width) {
       Add(b, 0x01000200);
       continue;
@@ -170,15 +168,10 @@ inline Bytes WriteBmp(const assets::IndexedImage& f, const Dib& d) {
 inline const std::vector<std::pair<std::string, Dib>> kBitmapForms = {
     {"rle8", {.rle = true}},
     {"rle4", {.bits = 4, .rle = true}},
-    {"rle8-v5", {.header = 124, .rle = true}},
     {"os2-4-bit", {.bits = 4, .header = 12}},
-    {"os2-24-bit", {.bits = 24, .header = 12}},
     {"16-bit", {.bits = 16}},
-    {"16-bit-top-down-v4", {.bits = 16, .top_down = true, .header = 108}},
     {"16-bit-5-6-5", {.bits = 16, .masks = {0xF800, 0x7E0, 0x1F}}},
-    {"16-bit-blue-high-top-down", {.bits = 16, .top_down = true, .masks = {0x1F, 0x7E0, 0xF800}}},
     {"32-bit-high-bytes-top-down-v5", {.bits = 32, .top_down = true, .header = 124, .masks = {0xFF000000, 0xFF0000, 0xFF00}}},
-    {"32-bit-6-bit-channels", {.bits = 32, .masks = {0x3F000, 0xFC0, 0x3F}}},
     {"32-bit-v5", {.bits = 32, .header = 124}},
 };
 
