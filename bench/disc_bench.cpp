@@ -1,7 +1,8 @@
 // The launcher's disc operations against the least that does the same job:
 // a button picture load (path lookup, read, giflib decode, pixels) against a
-// plain read and DGifSlurp of the same file; a program start against a bare
-// posix_spawn of the same executable.
+// plain read and DGifSlurp of the same file; the help picture saved as RLE8
+// and as 16-bit bitmaps against the same picture as an 8-bit bitmap; a program
+// start against a bare posix_spawn of the same executable.
 //
 //   disc_bench --disc=DISC --program=EXECUTABLE [--starts=N] [benchmark flags]
 //
@@ -17,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +31,7 @@
 
 #include "bench/figures.h"
 #include "menu/disc_paths.h"
+#include "pictures/picture.h"
 #include "platform/disc/posix_disc.h"
 #include "platform/runtime.h"
 
@@ -50,6 +53,9 @@ platform::PosixDisc g_disc;
 // "setup\images\exit.gif", so its lookup folds the folder's letter case.
 constexpr const char* kExitFile = "Setup/images/exit.gif";
 constexpr std::string_view kExitExact = R"(Setup\images\exit.gif)";
+// The help picture's bitmap forms, written onto the temporary disc.
+const std::pair<const char*, const char*> kHelpForms[] = {
+    {"disc.help.bmp8", "help8.bmp"}, {"disc.help.rle8", "helprle8.bmp"}, {"disc.help.bmp16", "help16.bmp"}};
 
 std::vector<GifByteType> ReadWhole(const char* path) {
   std::ifstream in(path, std::ios::binary);
@@ -73,8 +79,8 @@ void ChangeTo(const std::string& dir, benchmark::State& state) {
   if (::chdir(dir.c_str()) != 0) state.SkipWithError(("cannot enter " + dir).c_str());
 }
 
-void LoadPicture(benchmark::State& state, std::string_view literal) {
-  ChangeTo(g_options.disc, state);
+void LoadPicture(benchmark::State& state, const std::string& disc, std::string_view literal) {
+  ChangeTo(disc, state);
   for (auto _ : state) {
     try {
       platform::Picture picture = platform::LoadPictureFile(g_disc, literal);
@@ -140,6 +146,9 @@ const std::map<std::string, std::string>& Labels() {
       {"disc.picture.folded", "LoadPictureFile, button GIF, path spelled in another case"},
       {"disc.picture.exact", "LoadPictureFile, button GIF, path spelled as stored"},
       {"disc.picture.floor", "read and DGifSlurp of the same GIF (floor)"},
+      {"disc.help.bmp8", "LoadPictureFile, help picture as an 8-bit BMP (floor)"},
+      {"disc.help.rle8", "LoadPictureFile, help picture as an RLE8 BMP"},
+      {"disc.help.bmp16", "LoadPictureFile, help picture as a 16-bit (5-5-5) BMP"},
   };
   return labels;
 }
@@ -182,9 +191,80 @@ void Register(const char* id, F&& f) {
 }
 
 void RegisterAll() {
-  Register("disc.picture.folded", [](benchmark::State& s) { LoadPicture(s, menu::kExitPicture); });
-  Register("disc.picture.exact", [](benchmark::State& s) { LoadPicture(s, kExitExact); });
+  Register("disc.picture.folded", [](benchmark::State& s) { LoadPicture(s, g_options.disc, menu::kExitPicture); });
+  Register("disc.picture.exact", [](benchmark::State& s) { LoadPicture(s, g_options.disc, kExitExact); });
   Register("disc.picture.floor", &FloorReadAndSlurp);
+  for (const auto& [id, file] : kHelpForms)
+    Register(id, [file](benchmark::State& s) { LoadPicture(s, g_options.temp_disc, file); });
+}
+
+using Bytes = std::vector<std::uint8_t>;
+
+void Put(Bytes& b, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> 8 * i));
+}
+
+// A bottom-up BMP with a 40-byte header around `data`.
+Bytes Bmp(const pictures::Image& image, int bits, std::uint32_t compression, const std::vector<std::uint32_t>& palette,
+          const Bytes& data) {
+  const auto offset = static_cast<std::uint32_t>(54 + 4 * palette.size());
+  Bytes b{'B', 'M'};
+  for (std::uint32_t v : {offset + static_cast<std::uint32_t>(data.size()), 0u, offset, 40u,
+                          static_cast<std::uint32_t>(image.width), static_cast<std::uint32_t>(image.height),
+                          1u | static_cast<std::uint32_t>(bits) << 16, compression,
+                          static_cast<std::uint32_t>(data.size()), 2835u, 2835u,
+                          static_cast<std::uint32_t>(palette.size()), 0u})
+    Put(b, v);
+  for (std::uint32_t colour : palette) Put(b, colour & 0xFFFFFF);
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+// The help picture (a GIF, so 256 colours at most) as a paint program saves
+// it: 8-bit uncompressed, RLE8 (runs of two or more, literal stretches of
+// three or more between them) and 16-bit 5-5-5.
+bool WriteHelpForms(const fs::path& folder) {
+  std::vector<std::uint8_t> gif = ReadWhole((fs::path(g_options.disc) / "Setup/images/help.gif").c_str());
+  const pictures::PictureResult decoded = pictures::DecodePicture(gif);
+  const auto* image = std::get_if<pictures::Image>(&decoded);
+  if (image == nullptr) return false;
+  std::vector<std::uint32_t> palette;
+  Bytes plain, rle, direct;
+  for (int y = image->height - 1; y >= 0; --y) {
+    Bytes line;
+    for (int x = 0; x < image->width; ++x) {
+      const std::uint32_t c = image->At(x, y);
+      auto at = std::find(palette.begin(), palette.end(), c);
+      if (at == palette.end()) at = palette.insert(palette.end(), c);
+      line.push_back(static_cast<std::uint8_t>(at - palette.begin()));
+      const std::uint32_t v = (c >> 19 & 0x1F) << 10 | (c >> 11 & 0x1F) << 5 | (c >> 3 & 0x1F);
+      direct.insert(direct.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
+    }
+    direct.resize((direct.size() + 3) / 4 * 4);
+    plain.insert(plain.end(), line.begin(), line.end());
+    plain.resize((plain.size() + 3) / 4 * 4);
+    const int w = image->width;
+    for (int x = 0, n = 1; x < w; x += n, n = 1) {
+      while (x + n < w && n < 255 && line[x + n] == line[x]) ++n;
+      if (n >= 2 || w - x < 3) {
+        rle.insert(rle.end(), {static_cast<std::uint8_t>(n), line[x]});
+        continue;
+      }
+      for (n = 3; x + n < w && n < 255 && line[x + n] != line[x + n - 1];) ++n;
+      rle.insert(rle.end(), {0, static_cast<std::uint8_t>(n)});
+      rle.insert(rle.end(), line.begin() + x, line.begin() + x + n);
+      if (n % 2 == 1) rle.push_back(0);
+    }
+    rle.insert(rle.end(), {0, 0});
+  }
+  rle.back() = 1;  // the last end of row becomes the end of the picture
+  const Bytes files[] = {Bmp(*image, 8, 0, palette, plain), Bmp(*image, 8, 1, palette, rle), Bmp(*image, 16, 0, {}, direct)};
+  for (std::size_t i = 0; i < std::size(files); ++i) {
+    std::ofstream out(folder / kHelpForms[i].second, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(files[i].data()), static_cast<std::streamsize>(files[i].size()));
+    if (!out) return false;
+  }
+  return true;
 }
 
 bool PrepareTempDisc() {
@@ -195,7 +275,7 @@ bool PrepareTempDisc() {
   const fs::path target = fs::path(pattern) / "manualinstallation" / "setup.exe";
   fs::create_directories(target.parent_path(), error);
   fs::copy_file(g_options.program, target, error);
-  return !error && ::chmod(target.c_str(), 0755) == 0;
+  return !error && ::chmod(target.c_str(), 0755) == 0 && WriteHelpForms(pattern);
 }
 
 bool TakeOption(char* arg, const char* prefix, std::string& value) {

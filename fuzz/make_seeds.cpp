@@ -1,6 +1,7 @@
 // Writes the fuzzers' seed corpora into <folder>/picture, cursor and object:
-// small files from our own encoders and every picture the build drew for the
-// sample disc, so that each fuzzer starts deep inside its format.
+// small files from our own encoders and the reader tests' bitmap writer, and
+// every picture the build drew for the sample disc, so that each fuzzer starts
+// deep inside its format.
 //   make_seeds <folder>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 
 #include "assets/encode.h"
 #include "assets/picture_object.h"
+#include "tests/picture_test_util.h"
 
 namespace {
 
@@ -48,6 +50,8 @@ int main(int argc, char** argv) {
     seeds["object/mini_v" + v + ".obj"] = assets::BuildPictureObject(small, 0x01D0'0000'0000'0000, version);
     seeds["object/regular_v" + v + ".obj"] = assets::BuildPictureObject(large, 0x01D0'0000'0000'0000, version);
   }
+  for (const auto& [name, form] : picture_test::kBitmapForms)
+    seeds["picture/bmp-" + name + ".bmp"] = picture_test::WriteBmp(picture_test::MakeMixed(23, 9), form);
   // The pictures and pointers the build drew for the launcher and its sample disc.
   for (const char* folder : {"disc/Setup/images", "assets"})
     for (const auto& entry : fs::directory_iterator(fs::path(AUTORUN_BUILD_DIR) / folder)) {

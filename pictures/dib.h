@@ -3,9 +3,12 @@
 // icon and cursor files. Every field is checked against its allowed set and
 // every size and offset against the bytes present before anything is allocated.
 //
-// BMP: info header of 40, 108 or 124 bytes; 1, 4, 8, 24 or 32 bits per pixel;
-// uncompressed, or 32-bit bit fields in plain X8R8G8B8 order. 32-bit pixels are
-// opaque. A pixel index beyond the palette is a BadField.
+// BMP: the 12-byte OS/2 header or an info header of 40, 108 or 124 bytes;
+// 1, 4, 8, 16, 24 or 32 bits per pixel; uncompressed, run-length (8 and 4 bits,
+// bottom-up only), or bit fields on 16 and 32 bits: each channel one run of at
+// most 8 bits, scaled to 8. 16 bits without bit fields are 5-5-5. Pixels are
+// opaque (alpha is ignored). A pixel index beyond the palette is a BadField;
+// run-length data that leaves the picture or ends before its end is BadData.
 // ICO/CUR: an entry's image is header, palette, colour image, then the AND mask
 // (set bit: transparent). A 32-bit entry whose alpha channel is not all zero
 // uses it instead of the mask (alpha 128 and up is opaque). PNG entries are

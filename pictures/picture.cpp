@@ -20,6 +20,8 @@ std::string_view Describe(PictureError error) {
       return "picture too large";
     case PictureError::Unsupported:
       return "unsupported picture format";
+    case PictureError::BadData:
+      return "bad picture data";
   }
   return "unknown picture error";
 }

@@ -34,6 +34,7 @@ enum class PictureError {
   BadField,      // a header field outside its allowed set
   TooLarge,      // dimensions or file size over the caps
   Unsupported,   // a known format in a variant we do not read (compression, PNG icons)
+  BadData,       // compressed pixel data that leaves the picture or ends before its end mark
 };
 std::string_view Describe(PictureError error);
 

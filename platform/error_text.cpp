@@ -22,6 +22,7 @@ constexpr std::array<Texts, kCauseCount> kCauseTexts = {{
     {Cause::BadPictureHeader,     "bad picture header",            "圖片標頭錯誤"},
     {Cause::PictureTooLarge,      "picture too large",             "圖片太大"},
     {Cause::UnsupportedPicture,   "unsupported picture format",    "不支援的圖片格式"},
+    {Cause::BadPictureData,       "bad picture data",              "圖片資料錯誤"},
     {Cause::DamagedPictureObject, "damaged picture object",        "圖片物件已損毀"},
     {Cause::PermissionDenied,     "permission denied",             "權限不足"},
     {Cause::NotAProgram,          "not an executable format",      "不是可執行的程式格式"},
@@ -70,6 +71,7 @@ Cause CauseOf(pictures::PictureError error) {
     case PictureError::BadField: return Cause::BadPictureHeader;
     case PictureError::TooLarge: return Cause::PictureTooLarge;
     case PictureError::Unsupported: return Cause::UnsupportedPicture;
+    case PictureError::BadData: return Cause::BadPictureData;
   }
   return Cause::NotAPicture;
 }

@@ -64,6 +64,7 @@ class Picture {
 enum class Cause : std::uint8_t {
   FileNotFound, FileUnreadable, FileTooLarge,
   EmptyFile, NotAPicture, TruncatedPicture, BadPictureHeader, PictureTooLarge, UnsupportedPicture,
+  BadPictureData,
   DamagedPictureObject,
   PermissionDenied, NotAProgram, InterpreterNotFound, ProgramNotStarted, IsAFolder,
   OutOfResources, OutOfMemory,

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <bit>
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -26,11 +28,6 @@ constexpr std::uint32_t kCap = pictures::kMaxPictureSide;
 
 Bytes Patched(Bytes b, std::size_t at, int bytes, std::uint32_t v) { return Put(b, at, bytes, v), b; }
 Bytes Cut(const Bytes& b, std::size_t n) { return Bytes(b.begin(), b.begin() + n); }
-Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
-}
 
 // The encoder's GIF of `f` (screen at 6, control extension at 781, image
 // descriptor at 789) reshaped into layouts the encoder never writes.
@@ -70,6 +67,25 @@ assets::IndexedImage TwoColours(int width, int height) {
   return f;
 }
 
+// A 6x5 8-bit run-length bitmap of `data`.
+Bytes Rle8(const Bytes& data) {
+  const Bytes b = Patched(Cat({Cut(WriteBmp(MakeIndexedF(6, 5), {}), 1078), data}), 30, 4, 1);
+  return Patched(b, 2, 4, b.size());
+}
+
+// What a form shows of `f`: 16 and 32-bit channels as the writer rounds them
+// to their masks' widths, widened back to the nearest of 0 to 255.
+assets::IndexedImage Shown(assets::IndexedImage f, const Dib& d) {
+  const Masks m = MasksOf(d);
+  for (assets::Rgb& c : f.palette)
+    for (int k = 0; d.bits >= 16 && k < 3; ++k) {
+      std::uint8_t& v = k == 0 ? c.r : k == 1 ? c.g : c.b;
+      const double max = m[k] >> std::countr_zero(m[k]);
+      v = static_cast<std::uint8_t>(std::lround(std::round(v * max / 255) * 255 / max));
+    }
+  return f;
+}
+
 void ExpectShows(const pictures::PictureResult& result, const Image& expected, const std::string& name) {
   ASSERT_EQ(ErrorOf(result), std::nullopt) << name;
   EXPECT_EQ(std::get<Image>(result).width, expected.width) << name;
@@ -83,7 +99,6 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
       {"encoded gif", assets::EncodeGif(MakeIndexedF(641, 3)), MakeF(641, 3)},
       {"encoded ico", assets::EncodeIco4(MakeIndexedF(256, 256)), MakeF(256, 256)},
       {"interlaced gif", WriteGif({6, 11, 0, 0, true}), MakeF(6, 11)},
-      {"bit fields in a v5 header", WriteBmp(f, {.bits = 32, .header = 124, .masks = true}), Expand(f)},
       {"bytes after an icon", Cat({WriteIcon({{f, {.bits = 24}}}), Bytes(24, 0xFF)}), Expand(f, 0)},
   };
   for (int bits : {1, 4, 8, 24, 32}) {
@@ -92,6 +107,11 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
     rows.push_back({std::to_string(bits) + "-bit top-down bmp", WriteBmp(f17, {.bits = bits, .top_down = true}), Expand(f17)});
     rows.push_back({std::to_string(bits) + "-bit ico", WriteIcon({{f17, {.bits = bits}}}), Expand(f17, 0)});
   }
+  const assets::IndexedImage mixed = MakeMixed(23, 9);
+  for (const auto& [name, d] : kBitmapForms) rows.push_back({name, WriteBmp(mixed, d), Expand(Shown(mixed, d))});
+  assets::IndexedImage blank = f;
+  blank.indices.assign(30, 0);
+  rows.push_back({"rle8 moving to the right edge, then ending the top row", Rle8({0, 2, 6, 4, 0, 0, 0, 1}), Expand(blank)});
   Bytes mask_set = WriteIcon({{f, {.bits = 32, .alpha = true}}});
   std::fill(mask_set.end() - 20, mask_set.end(), 0xFF);
   rows.push_back({"alpha decides over the mask", mask_set, Expand(f, 0)});
@@ -122,7 +142,8 @@ TEST(Pictures, GifWalkFindsTheScreenAndTheFirstImage) {
 
 TEST(Pictures, RefuseEachBrokenRule) {
   const Bytes bmp = WriteBmp(MakeIndexedF(6, 5), {});  // pixels at 1078, 5 rows of 8 bytes, 1118 bytes
-  const Bytes masks = WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = true});
+  const Bytes masks = WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0xFF0000, 0xFF00, 0xFF}});  // pixels at 66
+
   // Screen at 6, flags at 10, control extension at 781, image descriptor at 789, code size at 799.
   const Bytes gif = assets::EncodeGif(MakeIndexedF(6, 5));
   // Entry at 6 (size at 14), image at 22: 744 bytes of header, 16 colours, pixels, mask.
@@ -137,16 +158,34 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"bmp file size under its header", Patched(bmp, 2, 4, 13), E::BadField},
       {"bmp pixels one late", Patched(bmp, 10, 4, 1079), E::Truncated},
       {"bmp header size 41", Patched(bmp, 14, 4, 41), E::BadField},
-      {"bmp header size 12", Patched(bmp, 14, 4, 12), E::Unsupported},
+      {"bmp header size 64", Patched(bmp, 14, 4, 64), E::Unsupported},
       {"bmp height 0", Patched(bmp, 22, 4, 0), E::BadField},
       {"bmp height under minus the cap", Patched(bmp, 22, 4, -kCap - 1), E::TooLarge},
       {"bmp planes 2", Patched(bmp, 26, 2, 2), E::BadField},
-      {"bmp bits 16", Patched(bmp, 28, 2, 16), E::Unsupported},
+      {"bmp bits 64", Patched(bmp, 28, 2, 64), E::Unsupported},
       {"bmp compression 7", Patched(bmp, 30, 4, 7), E::BadField},
       {"bmp image size 1", Patched(bmp, 34, 4, 1), E::BadField},
       {"bmp image size one long", Patched(bmp, 34, 4, 41), E::Truncated},
       {"bit fields over the pixels", Patched(masks, 10, 4, 60), E::BadField},
-      {"swapped bit fields", Patched(masks, 54, 4, 0xFF), E::Unsupported},
+      {"overlapping bit fields", Patched(masks, 54, 4, 0xFF), E::BadField},
+      {"empty bit field", Patched(masks, 58, 4, 0), E::BadField},
+      {"bit field with a gap", WriteBmp(MakeIndexedF(6, 5), {.bits = 16, .masks = {0xF800, 0x7A0, 0x1F}}), E::BadField},
+      {"bit field past 16 bits", WriteBmp(MakeIndexedF(6, 5), {.bits = 16, .masks = {0x10000, 0x7E0, 0x1F}}), E::BadField},
+      {"10-bit channels", WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0x3FF00000, 0xFFC00, 0x3FF}}), E::Unsupported},
+      {"bit fields on 24 bits", WriteBmp(MakeIndexedF(6, 5), {.bits = 24, .masks = {0xFF0000, 0xFF00, 0xFF}}), E::Unsupported},
+      {"bit fields cut short", Patched(Cut(masks, 62), 2, 4, 62), E::Truncated},
+      {"rle run past a row's end", Rle8({7, 1, 0, 1}), E::BadData},
+      {"rle move past the right edge", Rle8({0, 2, 7, 0, 0, 1}), E::BadData},
+      {"rle move past the top", Rle8({0, 2, 0, 6, 0, 1}), E::BadData},
+      {"rle run above the top", Rle8({0, 2, 0, 5, 1, 1, 0, 1}), E::BadData},
+      {"rle row ended above the top", Rle8({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}), E::BadData},
+      {"rle literal cut short", Rle8({0, 4, 1, 1}), E::BadData},
+      {"rle end past the announced size", Patched(Rle8({0, 0, 0, 1}), 34, 4, 3), E::BadData},
+      {"rle index past the colours used", Patched(Rle8({1, 3, 0, 1}), 46, 4, 3), E::BadField},
+      {"rle top-down", Patched(Rle8({0, 1}), 22, 4, -5), E::BadField},
+      {"os2 header in an icon", WriteIcon({{MakeIndexedF(6, 5), {.header = 12}}}), E::Unsupported},
+      {"16 bits in an icon", WriteIcon({{MakeIndexedF(6, 5), {.bits = 16}}}), E::Unsupported},
+      {"run-length in an icon", WriteIcon({{MakeIndexedF(6, 5), {.rle = true}}}), E::Unsupported},
       {"gif screen width over the cap", Patched(gif, 6, 2, kCap + 1), E::TooLarge},
       {"gif screen height 0xFFFF", Patched(gif, 8, 2, 0xFFFF), E::TooLarge},
       {"gif image width 0", Patched(gif, 794, 2, 0), E::BadField},
@@ -267,7 +306,8 @@ TEST(Pointers, RefuseEachBrokenRule) {
 TEST(Readers, RefuseEveryTruncation) {
   const Bytes pictures[] = {WriteBmp(MakeIndexedF(6, 5), {}), assets::EncodeBmp24(MakeF(5, 3)), assets::EncodeGif(MakeIndexedF(6, 5)),
                             WriteGif({9, 14, 2, 3, true, 1, true}), assets::EncodeIco4(MakeIndexedF(32, 32)),
-                            WriteIcon({{MakeIndexedF(7, 5), {.bits = 32, .alpha = true}}, {TwoColours(3, 3), {.bits = 1}}}, 2)};
+                            WriteIcon({{MakeIndexedF(7, 5), {.bits = 32, .alpha = true}}, {TwoColours(3, 3), {.bits = 1}}}, 2),
+                            WriteBmp(MakeMixed(23, 9), {.bits = 4, .rle = true})};
   const Bytes pointers[] = {Pointer(1), assets::EncodeAni(std::vector{Pointer(1), Pointer(2)}, 3),
                             Riff({Anih(2, 3, 5, 3), Chunk("seq ", Words({1, 0, 1})), List("fram", Icons(2))})};
   for (const Bytes& file : pictures)
@@ -277,6 +317,10 @@ TEST(Readers, RefuseEveryTruncation) {
       EXPECT_TRUE(file[0] != 'G' || ErrorOf(pictures::ReadGifStructure(Cut(file, n))) ==
                                         ErrorOf(pictures::DecodeGif(Cut(file, n)))) << n;
       EXPECT_FALSE(pictures::ViewBmp24(Cut(file, n))) << n;
+      // A bitmap cut short that says so in its size is refused as well.
+      if (file[0] == 'B' && n >= 6) {
+        EXPECT_NE(ErrorOf(pictures::DecodePicture(Patched(Cut(file, n), 2, 4, n))), std::nullopt) << n;
+      }
     }
   for (const Bytes& file : pointers)
     for (std::size_t n = 0; n < file.size(); ++n)
