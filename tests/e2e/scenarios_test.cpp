@@ -276,7 +276,7 @@ TEST_F(Bare, AStormOfMotionIsOneMovement) {
   EXPECT_EQ(Shows(*s, kHelp, "documentationhelp", Millis(0)), "") << "it did not keep it";
   storm({setup, background, documentation, background});
   Click(*s, kManual);
-  EXPECT_TRUE(WaitLog("manualinstallation", 1, Millis(5000)));
+  EXPECT_TRUE(WaitLog("manualinstallation", 1));
   ASSERT_TRUE(Settled(*s));
   EXPECT_EQ(disc().Count("manualinstallation"), 1u);
   EXPECT_EQ(Shows(*s, kHelp, "manualinstallationhelp", Millis(0)), "");
@@ -284,7 +284,7 @@ TEST_F(Bare, AStormOfMotionIsOneMovement) {
   ASSERT_TRUE(WaitLog("setup", 1));
   storm({documentation, background});
   Click(*s, kDocumentation);
-  EXPECT_TRUE(WaitLog("open", 1, Millis(5000))) << "the storm stalled the launcher";
+  EXPECT_TRUE(WaitLog("open", 1)) << "the storm stalled the launcher";
   EXPECT_TRUE(s->process->Running()) << "the wait was cut short";
   EXPECT_EQ(s->process->Wait(kPlatform.sequence_deadline), 0);
 }
