@@ -154,6 +154,7 @@ class X11Runtime final : public Runtime {
   std::vector<std::uint8_t> object_copy_;  // the background, where its object held it in pieces
   bool unloaded_ = false;
   PixelRect dirty_;
+  PixelRect exposed_;  // lost on screen only: the composed image still holds it
   int running_ = 0;  // procedures running, nested in each other's waits
   std::deque<XEvent> deferred_;
 
@@ -386,7 +387,7 @@ void X11Runtime::Handle(XEvent& event) {
   switch (event.type) {
     case Expose:  // many become one redraw, at the end of the batch
       if (event.xexpose.window == window_)
-        Invalidate({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
+        exposed_ = exposed_.Union({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
       break;
     case ButtonPress: OnButton(event.xbutton, MouseEvent::Down); break;
     case ButtonRelease: OnButton(event.xbutton, MouseEvent::Up); break;
@@ -465,11 +466,11 @@ void X11Runtime::DestroyWindow() {
 }
 
 void X11Runtime::PresentDirty() {
-  if (dirty_.Empty() || unloaded_) return;
-  PixelRect r = dirty_;
-  dirty_ = {};
-  Compose(r);
-  Present(r);
+  if ((dirty_.Empty() && exposed_.Empty()) || unloaded_) return;
+  const PixelRect changed = dirty_, shown = dirty_.Union(exposed_);
+  dirty_ = exposed_ = {};
+  Compose(changed);
+  Present(shown);
   XFlush(dpy_);
 }
 
