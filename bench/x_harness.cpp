@@ -9,10 +9,17 @@
 //     buttons and the background, then a close request; the time until the
 //     window is gone, and the program's processor time per event. A program
 //     that prints "calls|N|..." also gives procedure calls.
+//   x_harness catchup ROUNDS STORM HOVERS BITMAP DISC FLOOR_PROGRAM
+//     the launcher against FLOOR_PROGRAM (bench/bare_motion_window.cpp), which
+//     only reads motion and shows the Documentation help when the pointer comes
+//     onto that button, started in turn each round: the time from the last of
+//     STORM motions (each on another control than the last) to the resting
+//     picture on screen, and HOVERS times from one motion onto the button to it.
 //
 // Prints "figure|..." lines (bench/figures.h) and notes on failures to stderr.
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,12 +28,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
+#include <thread>
+#include <variant>
 #include <vector>
 
 #include "autorun/program.h"
 #include "bench/figures.h"
 #include "bench/harness.h"
+#include "pictures/picture.h"
 
 namespace {
 
@@ -292,6 +305,141 @@ int Motion(int argc, char** argv) {
   return 0;
 }
 
+// The first pixel of the help panel where `target` differs from every other help
+// picture and from the floor's empty window: seeing it there means `target` is shown.
+bool TellingSpot(const std::string& disc, const std::string& target, Point& spot, std::uint32_t& rgb) {
+  std::vector<pictures::Image> others;
+  std::optional<pictures::Image> shown;
+  for (const char* name : {"help", "setupwizardhelp", "manualinstallationhelp", "documentationhelp"}) {
+    std::ifstream in(disc + "/Setup/images/" + name + ".gif", std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto decoded = pictures::DecodePicture(bytes);
+    if (!std::holds_alternative<pictures::Image>(decoded)) return false;
+    (name == target ? shown.emplace() : others.emplace_back()) = std::get<pictures::Image>(std::move(decoded));
+  }
+  const Box help = ControlBox(platform::Control::Help);
+  for (int y = 0; shown && y < shown->height; ++y)
+    for (int x = 0; x < shown->width; ++x) {
+      rgb = shown->At(x, y) & 0xFFFFFF;
+      bool telling = rgb != 0;
+      for (const pictures::Image& o : others) telling &= x >= o.width || y >= o.height || (o.At(x, y) & 0xFFFFFF) != rgb;
+      if (telling) return spot = {help.x + x, help.y + y}, true;
+    }
+  return false;
+}
+
+struct Catchup {
+  std::string id, label;
+  std::vector<std::string> argv;
+  std::string cwd;
+  bool draws_background;  // ready once the background is on screen; the floor, once mapped
+  std::vector<double> storm_ms, whole_ms, hover_ms;
+};
+
+// One round of a program: a storm, then hover after hover; false on a failure.
+bool CatchupRound(bench::Watcher& watcher, Catchup& c, long storm, int hovers, Point spot, std::uint32_t target,
+                  std::uint32_t background_rgb) {
+  using platform::Control;
+  watcher.Drain();
+  bench::Child child = bench::Spawn(c.argv, c.cwd, false);
+  if (child.pid <= 0) return false;
+  Display* dpy = watcher.display();
+  const int screen = DefaultScreen(dpy);
+  const auto deadline = Clock::now() + kStartDeadline;
+  const Window window = watcher.WaitForMap(child.pid, deadline);
+  bool ok = window != None && (!c.draws_background || watcher.WaitForPixel(window, kSpotX, kSpotY, background_rgb, deadline));
+  int root_x = 0, root_y = 0;
+  Window ignored = None;
+  XTranslateCoordinates(dpy, window, watcher.root(), 0, 0, &root_x, &root_y, &ignored);
+  auto move = [&](Point p) { XTestFakeMotionEvent(dpy, screen, root_x + p.x, root_y + p.y, CurrentTime); };
+  auto spot_rgb = [&] {
+    XImage* image = XGetImage(dpy, window, spot.x, spot.y, 1, 1, AllPlanes, ZPixmap);
+    const std::uint32_t rgb = image != nullptr ? XGetPixel(image, 0, 0) & 0xFFFFFF : 0;
+    if (image != nullptr) XDestroyImage(image);
+    return rgb;
+  };
+  // From the motion handed to the server to the picture seen at the spot; the clock starts first, so
+  // that time this harness loses to other processes counts against the measured program, not for it.
+  auto timed = [&](Point p, std::vector<double>& into) {
+    const auto start = Clock::now();
+    move(p);
+    XFlush(dpy);
+    ok = ok && watcher.WaitForPixel(window, spot.x, spot.y, target, start + kStartDeadline);
+    if (ok) into.push_back(Millis(Clock::now() - start));
+  };
+  // The pointer at rest on the background, the panel showing something else.
+  const Point background_a{300, 150}, background_b{400, 100}, onto = Centre(ControlBox(Control::Documentation));
+  auto away = [&] {
+    move(background_a);
+    XSync(dpy, False);
+    const auto until = Clock::now() + kStartDeadline;
+    while (ok && spot_rgb() == target) {
+      ok = Clock::now() < until;
+      std::this_thread::sleep_for(milliseconds(1));
+    }
+  };
+  away();
+  const Point path[] = {Centre(ControlBox(Control::SetupWizard)), background_b, Centre(ControlBox(Control::ManualInstallation)),
+                        background_a};
+  const auto storm_start = Clock::now();
+  for (long i = 0; ok && i < storm; ++i) move(path[i % 4]);
+  XFlush(dpy);
+  timed(onto, c.storm_ms);
+  if (ok) c.whole_ms.push_back(Millis(Clock::now() - storm_start));
+  for (int i = 0; ok && i < hovers; ++i) {
+    away();
+    timed(onto, c.hover_ms);
+  }
+  if (window != None) watcher.SendDelete(window);
+  const bench::Ended ended = watcher.Reap(child.pid, kCloseGrace);
+  return ok && ended.exited;
+}
+
+int CatchUp(int argc, char** argv) {
+  if (argc != 8) return -1;
+  const int rounds = std::atoi(argv[2]), hovers = std::atoi(argv[4]);
+  const long storm = std::atol(argv[3]);
+  const std::string bitmap = AbsolutePath(argv[5]), disc = AbsolutePath(argv[6]);
+  if (rounds <= 0 || storm <= 0 || hovers <= 0) return -1;
+  std::uint32_t background_rgb = 0, target = 0;
+  Point spot{};
+  if (!SpotColour(bitmap, background_rgb)) return 1;
+  if (!TellingSpot(disc, "documentationhelp", spot, target)) {
+    std::fputs("x_harness: no pixel tells the Documentation help from the other help pictures\n", stderr);
+    return 1;
+  }
+  const Box help = ControlBox(platform::Control::Help), onto = ControlBox(platform::Control::Documentation);
+  std::vector<Catchup> contenders = {
+      {"floor", "bare client that reads the motion (floor)",
+       {AbsolutePath(argv[7]), disc + "/Setup/images/documentationhelp.gif", std::to_string(help.x), std::to_string(help.y),
+        std::to_string(onto.x), std::to_string(onto.y), std::to_string(onto.w), std::to_string(onto.h)}, ".", false, {}, {}},
+      {"launcher", "the launcher", {disc + "/autorun"}, disc, true, {}, {}},
+  };
+  bench::Watcher watcher;
+  if (!watcher.Open()) {
+    std::fputs("x_harness: cannot open the display\n", stderr);
+    return 1;
+  }
+  watcher.PaintRoot(kRootColour);
+  for (int round = 0; round < rounds; ++round)
+    for (std::size_t i = 0; i < contenders.size(); ++i) {
+      Catchup& c = contenders[(i + static_cast<std::size_t>(round)) % contenders.size()];
+      if (!CatchupRound(watcher, c, storm, hovers, spot, target, background_rgb)) {
+        std::fprintf(stderr, "note: %s, round %d failed\n", c.label.c_str(), round);
+        return 1;
+      }
+    }
+  for (const Catchup& c : contenders) {
+    bench::PrintFigure("catchup.storm." + c.id, c.label + ": last of the storm to the resting picture",
+                       bench::Summarise(c.storm_ms), "ms");
+    bench::PrintFigure("catchup.whole." + c.id, c.label + ": first of the storm to the resting picture",
+                       bench::Summarise(c.whole_ms), "ms");
+    bench::PrintFigure("catchup.hover." + c.id, c.label + ": one motion onto a button to its help",
+                       bench::Summarise(c.hover_ms), "ms");
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -299,9 +447,11 @@ int main(int argc, char** argv) {
   int status = -1;
   if (mode == "startup") status = Startup(argc, argv);
   if (mode == "motion") status = Motion(argc, argv);
+  if (mode == "catchup") status = CatchUp(argc, argv);
   if (status < 0) {
     std::fputs("usage: x_harness startup ROUNDS BITMAP DISC FLOOR_PROGRAM [FEH]\n"
-               "       x_harness motion ID WHO over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]\n",
+               "       x_harness motion ID WHO over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]\n"
+               "       x_harness catchup ROUNDS STORM HOVERS BITMAP DISC FLOOR_PROGRAM\n",
                stderr);
     return 2;
   }

@@ -106,7 +106,7 @@ class X11Runtime final : public WindowCore {
   void HandleDeferred();
   void Handle(XEvent& event);
   void OnButton(const XButtonEvent& event, MouseEvent kind);
-  void OnMotion(const XMotionEvent& event);
+  void OnMotion(XEvent& event);
   void Dispatch(Window window, MouseEvent kind, const MouseArgs& args);
 
   // Drawing: what changed gathers in dirty_ and is composed and put once per round of events.
@@ -135,6 +135,7 @@ class X11Runtime final : public WindowCore {
   int depth_ = 0;
   GC gc_ = nullptr;
   PixelRect dirty_;
+  PixelRect exposed_;  // lost on screen only: the composed image still holds it
   std::deque<XEvent> deferred_;
 
   // The client area composed in memory, put to the window with MIT-SHM where offered.
@@ -310,19 +311,21 @@ void X11Runtime::ShowWindow() {
 
 void X11Runtime::Loop() {
   XEvent event;
-  while (!unloaded()) {
-    HandleDeferred();
-    XNextEvent(dpy_, &event);  // blocks: an idle launcher uses no processor
-    HandleOrDefer(event);
-    PresentDirty();
+  for (;;) {
+    DoEvents();  // held-back input, then all that came meanwhile, then one redraw
+    if (unloaded()) break;
+    XPeekEvent(dpy_, &event);  // blocks: an idle launcher uses no processor
   }
   XFlush(dpy_);
 }
 
 void X11Runtime::DoEvents() {
   HandleDeferred();
+  // What is pending now and no more: input that keeps coming waits for the next call, so a wait still
+  // counts its calls. Nested calls take from the same queue, hence the second test.
   XEvent event;
-  while (deferred_.size() < kMaxDeferredInput && XPending(dpy_) > 0) {
+  for (int pending = XPending(dpy_); pending > 0 && deferred_.size() < kMaxDeferredInput &&
+                                     XEventsQueued(dpy_, QueuedAlready) > 0; --pending) {
     XNextEvent(dpy_, &event);
     HandleOrDefer(event);
   }
@@ -331,11 +334,15 @@ void X11Runtime::DoEvents() {
 
 void X11Runtime::HandleOrDefer(XEvent& event) {
   bool input = event.type == ButtonPress || event.type == ButtonRelease || event.type == MotionNotify;
-  // Held-back input keeps its order: newer input queues behind it.
-  if (input && (!MayNest() || !deferred_.empty()))
-    deferred_.push_back(event);
-  else
+  // Held-back input keeps its order: newer input queues behind it; motion behind motion only moves it on.
+  if (input && (!MayNest() || !deferred_.empty())) {
+    if (event.type == MotionNotify && !deferred_.empty() && deferred_.back().type == MotionNotify)
+      deferred_.back() = event;
+    else
+      deferred_.push_back(event);
+  } else {
     Handle(event);
+  }
 }
 
 void X11Runtime::HandleDeferred() {
@@ -349,13 +356,13 @@ void X11Runtime::HandleDeferred() {
 void X11Runtime::Handle(XEvent& event) {
   if (unloaded()) return;
   switch (event.type) {
-    case Expose:
+    case Expose:  // many become one redraw, at the end of the batch
       if (event.xexpose.window == window_)
-        Present({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
+        exposed_ = exposed_.Union({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
       break;
     case ButtonPress: OnButton(event.xbutton, MouseEvent::Down); break;
     case ButtonRelease: OnButton(event.xbutton, MouseEvent::Up); break;
-    case MotionNotify: OnMotion(event.xmotion); break;
+    case MotionNotify: OnMotion(event); break;
     case ClientMessage:
       if (event.xclient.window == window_ && event.xclient.format == 32 &&
           static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_)
@@ -374,16 +381,16 @@ void X11Runtime::OnButton(const XButtonEvent& event, MouseEvent kind) {
   Dispatch(event.window, kind, ArgsFrom(event.x, event.y, event.state, button));
 }
 
-void X11Runtime::OnMotion(const XMotionEvent& event) {
-  // A stream of motion is one movement: only its latest position matters.
-  if (XEventsQueued(dpy_, QueuedAlready) > 0) {
-    XEvent next;
-    XPeekEvent(dpy_, &next);
-    if (next.type == MotionNotify && next.xmotion.window == event.window &&
-        next.xmotion.state == event.state)
-      return;
-  }
-  Dispatch(event.window, MouseEvent::Move, ArgsFrom(event.x, event.y, event.state, HeldButtonsOf(event.state)));
+void X11Runtime::OnMotion(XEvent& event) {
+  // A run of queued motion is one movement, delivered at its latest position to the window under it (the
+  // holder of the mouse during a press): a pointer reports where it is, not every place it passed. The
+  // run ends at any other event; it never reaches past held-back input, which is older.
+  XEvent next;
+  while (deferred_.empty() && XEventsQueued(dpy_, QueuedAlready) > 0 &&
+         (XPeekEvent(dpy_, &next), next.type == MotionNotify))
+    XNextEvent(dpy_, &event);
+  const XMotionEvent& m = event.xmotion;
+  Dispatch(m.window, MouseEvent::Move, ArgsFrom(m.x, m.y, m.state, HeldButtonsOf(m.state)));
 }
 
 void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args) {
@@ -413,11 +420,11 @@ void X11Runtime::DestroyWindow() {
 }
 
 void X11Runtime::PresentDirty() {
-  if (dirty_.Empty() || unloaded()) return;
-  PixelRect r = dirty_;
-  dirty_ = {};
-  Compose(r);
-  Present(r);
+  if ((dirty_.Empty() && exposed_.Empty()) || unloaded()) return;
+  const PixelRect changed = dirty_, shown = dirty_.Union(exposed_);
+  dirty_ = exposed_ = {};
+  Compose(changed);
+  Present(shown);
   XFlush(dpy_);
 }
 

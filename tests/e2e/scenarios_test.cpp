@@ -256,6 +256,39 @@ TEST_F(Bare, ExitInsideTheSetupWizardWaitClosesTheWindowFirst) {
   EXPECT_EQ(x().Find(kCaption), None) << "a window came back";
 }
 
+// 100,000 motions at full speed, each on another control than the last, are one
+// movement: the panel shows the resting place's help at once and keeps it; a
+// click right behind a storm acts once, where it falls; inside the Setup
+// Wizard's wait a storm neither stalls the launcher nor cuts the wait short.
+TEST_F(Bare, AStormOfMotionIsOneMovement) {
+  Session* s = Start();
+  ASSERT_NE(s, nullptr);
+  const Point setup = At(*s, kSetup, kSetup.Centre()), manual = At(*s, kManual, kManual.Centre()),
+              documentation = At(*s, kDocumentation, kDocumentation.Centre()), background = At(*s, kClient, kOnBackground);
+  auto storm = [&](const std::vector<Point>& path) {
+    for (int i = 0; i < 100000; ++i)
+      XTestFakeMotionEvent(x().dpy, DefaultScreen(x().dpy), path[i % path.size()].x, path[i % path.size()].y, CurrentTime);
+  };
+  storm({setup, background, manual, background});  // never the resting place's help
+  Move(*s, kDocumentation);
+  EXPECT_EQ(Shows(*s, kHelp, "documentationhelp", Millis(500)), "");
+  ASSERT_TRUE(Settled(*s));
+  EXPECT_EQ(Shows(*s, kHelp, "documentationhelp", Millis(0)), "") << "it did not keep it";
+  storm({setup, background, documentation, background});
+  Click(*s, kManual);
+  EXPECT_TRUE(WaitLog("manualinstallation", 1));
+  ASSERT_TRUE(Settled(*s));
+  EXPECT_EQ(disc().Count("manualinstallation"), 1u);
+  EXPECT_EQ(Shows(*s, kHelp, "manualinstallationhelp", Millis(0)), "");
+  Click(*s, kSetup);
+  ASSERT_TRUE(WaitLog("setup", 1));
+  storm({documentation, background});
+  Click(*s, kDocumentation);
+  EXPECT_TRUE(WaitLog("open", 1)) << "the storm stalled the launcher";
+  EXPECT_TRUE(s->process->Running()) << "the wait was cut short";
+  EXPECT_EQ(s->process->Wait(kPlatform.sequence_deadline), 0);
+}
+
 // The mouse wheel and the extra buttons are no mouse buttons to the procedures.
 TEST_F(Bare, WheelAndExtraButtonsDoNothing) {
   Session* s = Start();
