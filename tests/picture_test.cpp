@@ -61,6 +61,14 @@ Bytes TableCut(Bytes gif, int colours) {
   return gif[10] = colours ? 0xF0 : 0x70, gif;
 }
 
+// The GIF's colours as the image's own table instead of the screen's.
+Bytes LocalTable(Bytes gif) {
+  const Bytes table(gif.begin() + 13, gif.begin() + 781);
+  gif = TableCut(gif, 0);
+  gif[30] = 0x87;
+  return gif.insert(gif.begin() + 31, table.begin(), table.end()), gif;
+}
+
 assets::IndexedImage TwoColours(int width, int height) {
   assets::IndexedImage f = MakeIndexedF(width, height);
   for (auto& i : f.indices) i &= 1;
@@ -99,6 +107,8 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
       {"encoded gif", assets::EncodeGif(MakeIndexedF(641, 3)), MakeF(641, 3)},
       {"encoded ico", assets::EncodeIco4(MakeIndexedF(256, 256)), MakeF(256, 256)},
       {"interlaced gif", WriteGif({6, 11, 0, 0, true}), MakeF(6, 11)},
+      {"gif with a local colour table", LocalTable(assets::EncodeGif(MakeIndexedF(6, 5))), MakeF(6, 5)},
+      {"gif with a table size but no local table", Patched(assets::EncodeGif(MakeIndexedF(6, 5)), 798, 1, 7), MakeF(6, 5)},
       {"bytes after an icon", Cat({WriteIcon({{f, {.bits = 24}}}), Bytes(24, 0xFF)}), Expand(f, 0)},
   };
   for (int bits : {1, 4, 8, 24, 32}) {
