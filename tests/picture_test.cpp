@@ -331,7 +331,8 @@ TEST(Readers, Bmp24ViewShowsWhatTheDecoderShows) {
   for (bool top_down : {false, true})
     for (int width : {5, 6, 7, 8}) {
       const assets::IndexedImage f = MakeIndexedF(width, 5);
-      const auto view = platform::ViewBmp24(WriteBmp(f, {.bits = 24, .top_down = top_down}));
+      const Bytes file = WriteBmp(f, {.bits = 24, .top_down = top_down});  // the view points into it
+      const auto view = platform::ViewBmp24(file);
       ASSERT_TRUE(view);
       std::vector<std::uint32_t> rows(width * 5);
       for (int y = 0; y < 5; ++y) view->CopyRow(y, 0, width, &rows[y * width]);
