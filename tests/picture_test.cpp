@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <bit>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -153,7 +153,6 @@ TEST(Pictures, GifWalkFindsTheScreenAndTheFirstImage) {
 TEST(Pictures, RefuseEachBrokenRule) {
   const Bytes bmp = WriteBmp(MakeIndexedF(6, 5), {});  // pixels at 1078, 5 rows of 8 bytes, 1118 bytes
   const Bytes masks = WriteBmp(MakeIndexedF(6, 5), {.bits = 32, .masks = {0xFF0000, 0xFF00, 0xFF}});  // pixels at 66
-
   // Screen at 6, flags at 10, control extension at 781, image descriptor at 789, code size at 799.
   const Bytes gif = assets::EncodeGif(MakeIndexedF(6, 5));
   // Entry at 6 (size at 14), image at 22: 744 bytes of header, 16 colours, pixels, mask.
