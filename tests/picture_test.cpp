@@ -291,7 +291,10 @@ TEST(Pointers, RefuseEachBrokenRule) {
   const Bytes anih = Anih(3, 3, 7), rate = Chunk("rate", Words({7, 7, 7})), fram = List("fram", Icons(3));
   const Bytes good = Riff({anih, rate, fram});
   const std::vector<std::tuple<const char*, Bytes, E>> rows = {
+      {"empty", {}, E::Empty},
+      {"over the file cap", Bytes(pictures::kMaxPictureFileBytes + 1, 0), E::TooLarge},
       {"hotspot y at the height", Patched(Pointer(2), 12, 2, 5), E::BadField},
+      {"pointer image of a bad header size", Patched(Pointer(2), 22, 4, 41), E::BadField},
       {"riff of another form", Patched(good, 8, 4, 'W' | 'A' << 8 | 'V' << 16 | 'E' << 24), E::NotAPicture},
       {"riff header cut short", Cut(good, 11), E::Truncated},
       {"riff size cutting the last chunk", Patched(good, 4, 4, good.size() - 9), E::Truncated},
@@ -304,6 +307,8 @@ TEST(Pointers, RefuseEachBrokenRule) {
       {"seq twice", Riff({anih, Chunk("seq ", Words({0, 1, 2})), Chunk("seq ", Words({0, 1, 2})), fram}), E::BadField},
       {"list too short for its type", Riff({anih, rate, Chunk("LIST", {'f', 'r'}), fram}), E::BadField},
       {"fewer icons than frames", Riff({anih, rate, List("fram", Icons(2))}), E::BadField},
+      {"an icon chunk past its list", Riff({anih, rate, List("fram", Cat({Icons(3), {'i', 'c', 'o', 'n', 9, 0, 0, 0}}))}),
+       E::Truncated},
       {"an icon holding text", Riff({anih, rate, List("fram", Cat({Icons(2), Chunk("icon", Bytes(9, 'a'))}))}),
        E::NotAPicture},
   };
