@@ -34,6 +34,7 @@
 
 #include "assets/encode.h"
 #include "pictures/picture.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
@@ -81,12 +82,6 @@ inline void WriteFile(const fs::path& file, std::string_view bytes, bool executa
   fs::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (executable) fs::permissions(file, fs::perms(0111), fs::perm_options::add);
-}
-
-inline fs::path TempFolder(const char* what) {
-  std::string pattern = (fs::temp_directory_path() / ("autorun-" + std::string(what) + "-XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-  return pattern;
 }
 
 // The environment with NAME=value entries replaced or added; "NAME=" removes one.
@@ -262,7 +257,7 @@ inline constexpr const char* kGuide = "Manual/UserGuideEng.html";
 // "open <argument> ...".
 class Disc {
  public:
-  explicit Disc(bool capitals) : root(TempFolder("e2e")), disc(root / "disc"), log(root / "results.log"), capitals_(capitals) {
+  explicit Disc(bool capitals) : root(testing_support::MakeTempFolder("e2e")), disc(root / "disc"), log(root / "results.log"), capitals_(capitals) {
     for (const PictureRow& p : kPictures) {
       // Ink along the top row and left column, a third colour in the last pixel: a shift by one shows.
       assets::IndexedImage image{p.w, p.h, {}, {p.paper, p.ink, {255, 128, 0}}};
@@ -455,7 +450,7 @@ class X {
 struct Server {
   std::unique_ptr<Child> xvfb, openbox;
   std::string display, why_not;
-  fs::path folder = TempFolder("e2e-x");
+  fs::path folder = testing_support::MakeTempFolder("e2e-x");
   std::vector<std::string> env;  // what every launcher gets besides DISPLAY and PATH
 
   Server() {
