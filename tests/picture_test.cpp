@@ -341,24 +341,6 @@ TEST(Readers, RefuseEveryTruncation) {
       ASSERT_NE(ErrorOf(pictures::DecodeCursorFile(Cut(file, n))), std::nullopt) << n << " of " << file.size();
 }
 
-// A 24-bit bitmap too large to copy is drawn from where it lies, as the decoder shows it.
-TEST(Readers, Bmp24ViewShowsWhatTheDecoderShows) {
-  for (bool top_down : {false, true})
-    for (int width : {5, 6, 7, 8}) {
-      const assets::IndexedImage f = MakeIndexedF(width, 5);
-      const Bytes file = WriteBmp(f, {.bits = 24, .top_down = top_down});  // the view reads it in place
-      const auto view = pictures::ViewBmp24(file);
-      ASSERT_TRUE(view);
-      std::vector<std::uint32_t> rows(width * 5);
-      for (int y = 0; y < 5; ++y) view->CopyRow(y, 0, width, &rows[y * width]);
-      EXPECT_EQ(rows, Expand(f).pixels);
-      view->CopyRow(2, 1, 2, rows.data());
-      EXPECT_EQ(rows[0], Expand(f).At(1, 2));
-    }
-  EXPECT_FALSE(pictures::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 8})));
-  EXPECT_FALSE(pictures::ViewBmp24(WriteBmp(MakeIndexedF(6, 5), {.bits = 32})));
-}
-
 // Inputs kept under tests/regressions/<reader>/ (what the fuzzers caught, and
 // decode bombs) pass the fuzzers' own checks; a bomb shows all it announces or
 // is refused.
