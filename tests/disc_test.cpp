@@ -41,7 +41,8 @@ struct Lookup {
 TEST(DiscPath, FindsEachSpellingTheWayAFreshSearchWould) {
   const std::pair<std::vector<const char*>, std::vector<Lookup>> kCases[] = {
       {{"setup/images/help.gif"}, {{"setup\\images\\help.gif", "setup/images/help.gif"}, {"setup\\images\\exit.gif", nullptr},
-                                   {"manual\\a.html", nullptr}, {"..\\a.gif", nullptr}, {"\\a.gif", nullptr}, {"", nullptr}}},
+                                   {"manual\\a.html", nullptr}, {"..\\a.gif", nullptr},
+                                   {"\\setup\\images\\help.gif", nullptr}, {"", nullptr}}},
       {{"Setup/images/HELP.GIF"}, {{"setup\\images\\help.gif", "Setup/images/HELP.GIF"}, {"setup/./images//help.gif", "Setup/images/HELP.GIF"}}},
       {{"Setup/a.gif", "setup/a.gif"}, {{"setup\\a.gif", "setup/a.gif"}}},
       {{"setup/Ä.gif"}, {{"setup\\ä.gif", nullptr}}},

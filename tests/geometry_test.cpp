@@ -53,8 +53,8 @@ TEST(Controls, APictureSetsTheControlsSizeAndWhatIsDrawnAfresh) {
 }
 
 TEST(Controls, MouseArgumentsInTheProceduresTerms) {
-  EXPECT_EQ(ButtonArgument({true, false, false}) * 100 + ShiftArgument({true, false, false}), 101);
-  EXPECT_EQ(ButtonArgument({false, true, true}) * 100 + ShiftArgument({false, true, true}), 606);
+  for (const auto& [left, others, argument] : {std::tuple{false, false, 0}, {true, false, 101}, {false, true, 606}})
+    EXPECT_EQ(ButtonArgument({left, others, others}) * 100 + ShiftArgument({left, others, others}), argument);
   const MouseArgs args = ArgsAt(-3, 23, 2, 5);
   EXPECT_EQ((std::array{args.x, args.y, float(args.button), float(args.shift)}), (std::array{-45.0f, 345.0f, 2.0f, 5.0f}));
 }
@@ -94,6 +94,7 @@ TEST(Controls, DrawingBackToFrontInsideTheRequestedPart) {
   background.area = {0, 0, 9, 6}, background.bitmap = ViewBmp24(bmp), empty.area = {1, 1, 2, 2};
   Image picture = MakeF(4, 3);
   picture.pixels[0] = 0;  // clear: the background shows through
+  picture.pixels[4] = 0xFF00FF00;  // its first column in a colour of its own
   AssignPicture(button, Shared(picture));
   button.area.x = 8, button.area.y = 2;  // reaches past the canvas
   const std::array<const ControlSurface*, 3> kBackToFront = {&background, &empty, &button};
