@@ -297,6 +297,7 @@ TEST(Pointers, RefuseEachBrokenRule) {
       {"pointer image of a bad header size", Patched(Pointer(2), 22, 4, 41), E::BadField},
       {"riff of another form", Patched(good, 8, 4, 'W' | 'A' << 8 | 'V' << 16 | 'E' << 24), E::NotAPicture},
       {"riff header cut short", Cut(good, 11), E::Truncated},
+      {"riff size under its form's tag", Patched(good, 4, 4, 3), E::BadField},
       {"riff size cutting the last chunk", Patched(good, 4, 4, good.size() - 9), E::Truncated},
       {"anih of 35 bytes", Riff({Chunk("anih", Bytes(35)), rate, fram}), E::BadField},
       {"steps over the cap", Riff({Anih(3, pictures::kMaxCursorSteps + 1, 7), rate, fram}), E::TooLarge},
