@@ -157,7 +157,7 @@ TEST_F(Bare, PressesShowThePressedPictureAndOnlyPassingReleasesAct) {
     }
     x().Button(p.mouse, false);
     EXPECT_EQ(Shows(*s, p.button, normal), "");
-    if (p.program) EXPECT_TRUE(WaitLog(p.program, ++started[p.program])) << p.program;
+    EXPECT_TRUE(!p.program || WaitLog(p.program, ++started[p.program])) << p.program;
     ASSERT_TRUE(Settled(*s));
     for (const char* program : {"open", "manualinstallation"})
       EXPECT_EQ(disc().Count(program), started[program]) << program;
@@ -304,6 +304,20 @@ TEST_F(Bare, WheelAndExtraButtonsDoNothing) {
   EXPECT_EQ(Shows(*s, kSetup, *BuildAsset("setupwizard.gif"), Millis(0)), "");
   EXPECT_EQ(disc().Log(), std::vector<std::string>());
   EXPECT_TRUE(x().Viewable(s->window));
+}
+
+// A disc picture larger than its button: the button takes its size, and the pointer reaches all of it.
+TEST_F(Bare, ALargerPictureWidensItsButton) {
+  const std::vector<std::uint8_t> wide = assets::EncodeGif({140, 30, std::vector<std::uint8_t>(140 * 30, 1), {{0, 0, 0}, {90, 200, 30}}});
+  WriteFile(disc().Path(Picture("documentation")), {reinterpret_cast<const char*>(wide.data()), wide.size()});
+  Session* s = Start();
+  ASSERT_NE(s, nullptr);
+  Click(*s, kDocumentation);  // shows the disc's picture
+  EXPECT_TRUE(WaitLog("open", 1));
+  Move(*s, kClient, kOnBackground);
+  EXPECT_EQ(Shows(*s, kHelp, "help"), "");
+  Move(*s, kDocumentation, Point{130, 27});  // beyond the built-in picture, inside the hover test and the new one
+  EXPECT_EQ(Shows(*s, kHelp, "documentationhelp"), "");
 }
 
 TEST_F(Bare, ADiscSpelledInCapitalsWorks) {
