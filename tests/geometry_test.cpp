@@ -11,7 +11,8 @@
 #include "assets/picture_object.h"
 #include "autorun/program.h"
 #include "pictures/cursor_file.h"
-#include "platform/window/control_geometry.h"
+#include "platform/window/compose.h"
+#include "platform/window/mouse_args.h"
 #include "platform/window/form_host.h"
 #include "tests/picture_test_util.h"
 

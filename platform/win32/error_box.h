@@ -1,7 +1,6 @@
 #pragma once
 // The run-time error message on Windows: a message box titled "autorun" with
-// the Traditional Chinese text above the English, and the same text on
-// standard error where the process has one (started from a console).
+// the Traditional Chinese text above the English.
 
 #include <string>
 #include <string_view>
@@ -12,6 +11,6 @@ namespace platform {
 
 std::wstring WideFromUtf8(std::string_view utf8);
 
-void ReportErrorOnWin32(const ErrorText& text);
+void ShowErrorBox(const ErrorText& text);
 
 }  // namespace platform

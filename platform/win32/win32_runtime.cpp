@@ -6,10 +6,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <exception>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "pictures/dib.h"
@@ -34,16 +31,7 @@ std::int16_t ShiftStateOf(WPARAM keys) {
   return ShiftArgument({(keys & MK_SHIFT) != 0, (keys & MK_CONTROL) != 0, GetKeyState(VK_MENU) < 0});
 }
 
-POINT PointOf(LPARAM position) { return POINT{GET_X_LPARAM(position), GET_Y_LPARAM(position)}; }
 RECT RectOf(const PixelRect& r) { return RECT{r.x, r.y, r.x + r.w, r.y + r.h}; }
-
-// A user handle fits 32 bits on 64-bit Windows too; it widens with its sign.
-CursorHandle HandleOf(HCURSOR cursor) {
-  return static_cast<CursorHandle>(reinterpret_cast<std::uintptr_t>(cursor));
-}
-HCURSOR CursorOf(CursorHandle handle) {
-  return reinterpret_cast<HCURSOR>(static_cast<std::intptr_t>(static_cast<std::int32_t>(handle)));
-}
 
 // One entry of an icon or cursor file as a system icon or cursor, after our
 // own reader has accepted its image.
@@ -75,70 +63,42 @@ class Win32Runtime final : public WindowCore {
   ~Win32Runtime() override;
 
  private:
-  // The window: one system window; the controls are drawn into it and hit-tested here.
+  // The window: one system window; the core draws the controls and hit-tests them.
   void BuildWindow() override;
   void SetIcons();
   WindowHandle NativeHandle() override { return reinterpret_cast<WindowHandle>(hwnd_); }
   void ShowWindow() override;
   void DestroyWindow() override;
-  ControlState* HitTest(POINT p);
 
-  // Messages. A procedure's error or End must not cross the system's frames:
-  // it waits in pending_ until control is back in ours.
+  // Messages, translated for the core. No procedure runs inside the window procedure.
   static LRESULT CALLBACK WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
-  void Loop() override;
-  void DoEvents() override;
-  bool TakePendingMessage(MSG& message);
-  void RethrowPending();
-  void OnButtonDown(std::int16_t button, WPARAM keys, LPARAM position);
-  void OnButtonUp(std::int16_t button, WPARAM keys, LPARAM position);
-  void OnMouseMove(WPARAM keys, LPARAM position);
-  void Dispatch(ControlState* target, MouseEvent kind, POINT p, std::int16_t button, WPARAM keys);
+  void ReadEvents() override;
+  void WaitForEvents() override { WaitMessage(); }
+  void PostMouse(InputKind kind, std::int16_t button, WPARAM keys, LPARAM position);
+  void CaptureChanged(bool captured) override { captured ? (void)SetCapture(hwnd_) : (void)ReleaseCapture(); }
 
-  // Drawing: composed at once into the canvas, put to the window on paint.
-  void CreateCanvas();
-  void Invalidate(const PixelRect& r) override;
+  // Drawing: the core's composed pixels, put to the window on paint.
+  void Present(const PixelRect& area) override;
   void Paint();
 
   // Pointers: the system's, shown on WM_SETCURSOR.
-  std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) override;
-  CursorHandle LoadCursorFromFileA(std::string_view path) override;
-  CursorHandle SetCursor(CursorHandle cursor) override;
-  void ShowPointer();
+  std::uintptr_t MakePointer(const PointerFile& file) override;
+  void PointersChanged() override;
+  bool ShowPointer();
 
-  void ReportError(const ErrorText& text) override { ReportErrorOnWin32(text); }
+  void ShowError(const ErrorText& text) override { ShowErrorBox(text); }
 
   HWND hwnd_ = nullptr;
   bool class_registered_ = false;
-  std::exception_ptr pending_;
-
-  // The client area composed in memory and put to the window on paint.
-  HDC canvas_dc_ = nullptr;
-  HBITMAP canvas_bitmap_ = nullptr;
-  HGDIOBJ canvas_old_ = nullptr;
-  std::uint32_t* canvas_ = nullptr;  // ARGB pixels, client().w per row, top-down
-
-  // Mouse capture: the control that took the press keeps the events until every button is up.
-  ControlState* captured_ = nullptr;
-  std::optional<POINT> last_move_;
-
   HICON icon_ = nullptr, small_icon_ = nullptr;
   HCURSOR arrow_ = nullptr;
-  std::vector<HCURSOR> embedded_pointers_;
-  // SetCursor's override of the controls' pointers, and what showed before it.
-  std::optional<HCURSOR> override_;
-  HCURSOR before_override_ = nullptr;
+  std::vector<HCURSOR> made_pointers_;
 };
 
 Win32Runtime::~Win32Runtime() {
   DestroyWindow();
-  if (canvas_dc_ != nullptr) {
-    SelectObject(canvas_dc_, canvas_old_);
-    DeleteDC(canvas_dc_);
-  }
-  if (canvas_bitmap_ != nullptr) DeleteObject(canvas_bitmap_);
-  for (HCURSOR cursor : embedded_pointers_) DestroyCursor(cursor);
+  for (HCURSOR cursor : made_pointers_) DestroyCursor(cursor);
   if (icon_ != nullptr) DestroyIcon(icon_);
   if (small_icon_ != nullptr) DestroyIcon(small_icon_);
   if (class_registered_) UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
@@ -146,8 +106,6 @@ Win32Runtime::~Win32Runtime() {
 
 void Win32Runtime::BuildWindow() {
   arrow_ = LoadCursorA(nullptr, IDC_ARROW);
-  CreateCanvas();
-  Invalidate(client());
   SetIcons();
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -174,23 +132,6 @@ void Win32Runtime::BuildWindow() {
   if (hwnd_ == nullptr) throw RuntimeError("Load", std::string(layout().name), Cause::OutOfResources);
 }
 
-void Win32Runtime::CreateCanvas() {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = client().w;
-  info.bmiHeader.biHeight = -client().h;  // rows top-down, as the pictures are
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  canvas_bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  canvas_dc_ = CreateCompatibleDC(nullptr);
-  if (canvas_bitmap_ == nullptr || canvas_dc_ == nullptr || bits == nullptr)
-    throw RuntimeError("Load", std::string(layout().name), Cause::OutOfResources);
-  canvas_old_ = SelectObject(canvas_dc_, canvas_bitmap_);
-  canvas_ = static_cast<std::uint32_t*>(bits);
-}
-
 void Win32Runtime::SetIcons() {
   const EmbeddedBytes icon = layout().icon;
   if (icon == nullptr) return;
@@ -198,54 +139,35 @@ void Win32Runtime::SetIcons() {
   small_icon_ = IconFromFileBytes(icon(), GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
 }
 
-std::uintptr_t Win32Runtime::MakePointer(std::span<const std::uint8_t> cursor_file) {
-  const HCURSOR cursor = static_cast<HCURSOR>(IconFromFileBytes(cursor_file, 0, 0));
-  if (cursor != nullptr) embedded_pointers_.push_back(cursor);
+std::uintptr_t Win32Runtime::MakePointer(const PointerFile& file) {
+  // The system's loader reads a pointer file on the disc, animated ones included; our reader has accepted it.
+  if (!file.disc_path.empty()) {
+    const std::string path(file.disc_path);
+    return reinterpret_cast<std::uintptr_t>(::LoadCursorFromFileA(path.c_str()));
+  }
+  const HCURSOR cursor = static_cast<HCURSOR>(IconFromFileBytes(file.built_in, 0, 0));
+  if (cursor != nullptr) made_pointers_.push_back(cursor);
   return reinterpret_cast<std::uintptr_t>(cursor);
 }
 
 void Win32Runtime::ShowWindow() {
   // A window appearing under a resting pointer is not a movement of it.
   POINT resting{};
-  if (GetCursorPos(&resting) && ScreenToClient(hwnd_, &resting)) last_move_ = resting;
+  if (GetCursorPos(&resting) && ScreenToClient(hwnd_, &resting)) PointerRestsAt(resting.x, resting.y);
   ::ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
-  RethrowPending();
 }
 
-void Win32Runtime::Loop() {
+void Win32Runtime::ReadEvents() {
   MSG message;
-  while (!unloaded() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-    RethrowPending();
-  }
-}
-
-bool Win32Runtime::TakePendingMessage(MSG& message) {
-  if (MayNest()) return PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
-  return PeekMessageW(&message, nullptr, 0, WM_MOUSEFIRST - 1, PM_REMOVE) ||
-         PeekMessageW(&message, nullptr, WM_MOUSELAST + 1, 0xFFFFFFFFu, PM_REMOVE);
-}
-
-void Win32Runtime::DoEvents() {
-  MSG message;
-  while (TakePendingMessage(message)) {
+  while (WantsInput() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
+      PostQuitMessage(static_cast<int>(message.wParam));  // for whoever owns it
       break;
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
-    RethrowPending();
   }
-  RethrowPending();  // also what a message sent to us inside PeekMessage raised
-}
-
-void Win32Runtime::RethrowPending() {
-  if (!pending_) return;
-  std::exception_ptr error = std::exchange(pending_, nullptr);
-  std::rethrow_exception(error);
 }
 
 LRESULT CALLBACK Win32Runtime::WindowProcedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -261,13 +183,7 @@ LRESULT CALLBACK Win32Runtime::WindowProcedure(HWND hwnd, UINT message, WPARAM w
     self->hwnd_ = nullptr;
     return DefWindowProcW(hwnd, message, wparam, lparam);
   }
-  // No exception may cross the system's frames: kept until our code resumes.
-  try {
-    return self->Handle(message, wparam, lparam);
-  } catch (...) {
-    if (!self->pending_) self->pending_ = std::current_exception();
-    return 0;
-  }
+  return self->Handle(message, wparam, lparam);
 }
 
 LRESULT Win32Runtime::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
@@ -276,23 +192,22 @@ LRESULT Win32Runtime::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       Paint();
       return 0;
     case WM_ERASEBKGND:
-      return 1;  // the canvas covers everything
+      return 1;  // the picture covers everything
     case WM_SETCURSOR:
-      if (LOWORD(lparam) != HTCLIENT || unloaded()) break;
-      ShowPointer();
+      if (LOWORD(lparam) != HTCLIENT || !ShowPointer()) break;
       return TRUE;
-    case WM_LBUTTONDOWN: OnButtonDown(kLeftButton, wparam, lparam); return 0;
-    case WM_RBUTTONDOWN: OnButtonDown(kRightButton, wparam, lparam); return 0;
-    case WM_MBUTTONDOWN: OnButtonDown(kMiddleButton, wparam, lparam); return 0;
-    case WM_LBUTTONUP: OnButtonUp(kLeftButton, wparam, lparam); return 0;
-    case WM_RBUTTONUP: OnButtonUp(kRightButton, wparam, lparam); return 0;
-    case WM_MBUTTONUP: OnButtonUp(kMiddleButton, wparam, lparam); return 0;
-    case WM_MOUSEMOVE: OnMouseMove(wparam, lparam); return 0;
+    case WM_LBUTTONDOWN: PostMouse(InputKind::Press, kLeftButton, wparam, lparam); return 0;
+    case WM_RBUTTONDOWN: PostMouse(InputKind::Press, kRightButton, wparam, lparam); return 0;
+    case WM_MBUTTONDOWN: PostMouse(InputKind::Press, kMiddleButton, wparam, lparam); return 0;
+    case WM_LBUTTONUP: PostMouse(InputKind::Release, kLeftButton, wparam, lparam); return 0;
+    case WM_RBUTTONUP: PostMouse(InputKind::Release, kRightButton, wparam, lparam); return 0;
+    case WM_MBUTTONUP: PostMouse(InputKind::Release, kMiddleButton, wparam, lparam); return 0;
+    case WM_MOUSEMOVE: PostMouse(InputKind::Motion, 0, wparam, lparam); return 0;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lparam) != hwnd_) captured_ = nullptr;  // taken away from us
+      if (reinterpret_cast<HWND>(lparam) != hwnd_) CaptureLost();  // taken away from us
       return 0;
     case WM_CLOSE:
-      Unload();  // closing through the frame runs no procedure
+      CloseRequested();
       return 0;
     case WM_DESTROY:
       WindowGone();
@@ -303,106 +218,50 @@ LRESULT Win32Runtime::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
-ControlState* Win32Runtime::HitTest(POINT p) {
-  // Front to back; a disabled control lets the pointer through to what lies beneath.
-  for (const ControlLayout& c : layout().controls) {
-    ControlState& s = State(c.id);
-    if (s.enabled && s.area.Contains(p.x, p.y)) return &s;
-  }
-  return nullptr;
-}
-
-void Win32Runtime::OnButtonDown(std::int16_t button, WPARAM keys, LPARAM position) {
-  const POINT p = PointOf(position);
-  if (captured_ == nullptr) {
-    captured_ = HitTest(p);
-    if (captured_ != nullptr) SetCapture(hwnd_);
-  }
-  Dispatch(captured_, MouseEvent::Down, p, button, keys);
-}
-
-void Win32Runtime::OnButtonUp(std::int16_t button, WPARAM keys, LPARAM position) {
-  const POINT p = PointOf(position);
-  ControlState* target = captured_ != nullptr ? captured_ : HitTest(p);
-  // The capture ends with the last button, before the procedure runs: its wait
-  // must leave the other controls usable.
-  if (HeldButtonsOf(keys) == 0 && captured_ != nullptr) {
-    captured_ = nullptr;
-    ReleaseCapture();
-  }
-  Dispatch(target, MouseEvent::Up, p, button, keys);
-}
-
-void Win32Runtime::OnMouseMove(WPARAM keys, LPARAM position) {
-  const POINT p = PointOf(position);
-  ControlState* target = captured_ != nullptr ? captured_ : HitTest(p);
-  // The system repeats a move when nothing moved (a window shown, a capture
-  // released); only real movement reaches a procedure.
-  if (last_move_ && last_move_->x == p.x && last_move_->y == p.y) return;
-  last_move_ = p;
-  Dispatch(target, MouseEvent::Move, p, HeldButtonsOf(keys), keys);
-}
-
-void Win32Runtime::Dispatch(ControlState* target, MouseEvent kind, POINT p, std::int16_t button, WPARAM keys) {
-  if (target == nullptr || pending_) return;
-  const MouseArgs args = ArgsAt(p.x - target->area.x, p.y - target->area.y, button, ShiftStateOf(keys));
-  WindowCore::Dispatch(target->layout->id, kind, args);
+void Win32Runtime::PostMouse(InputKind kind, std::int16_t button, WPARAM keys, LPARAM position) {
+  Post({kind, GET_X_LPARAM(position), GET_Y_LPARAM(position), button, HeldButtonsOf(keys), ShiftStateOf(keys)});
 }
 
 void Win32Runtime::DestroyWindow() {
-  captured_ = nullptr;
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 
-void Win32Runtime::Invalidate(const PixelRect& requested) {
-  const PixelRect r = requested.Intersect(client());
-  if (r.Empty()) return;
-  GdiFlush();  // no drawing from the canvas may still be queued while it changes
-  Compose({canvas_, client().w, client().h}, BackToFront(), r);
-  const RECT area = RectOf(r);
-  if (hwnd_ != nullptr) InvalidateRect(hwnd_, &area, FALSE);
+void Win32Runtime::Present(const PixelRect& area) {
+  const RECT r = RectOf(area);
+  if (hwnd_ != nullptr) InvalidateRect(hwnd_, &r, FALSE);
 }
 
 void Win32Runtime::Paint() {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(hwnd_, &paint);
-  const RECT& r = paint.rcPaint;
-  BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, canvas_dc_, r.left, r.top, SRCCOPY);
+  const Canvas canvas = this->canvas();
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = canvas.width;
+  info.bmiHeader.biHeight = -canvas.height;  // rows top-down, as the canvas holds them
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(dc, 0, 0, canvas.width, canvas.height, 0, 0, 0, canvas.height, canvas.pixels, &info,
+                    DIB_RGB_COLORS);
   EndPaint(hwnd_, &paint);
 }
 
-void Win32Runtime::ShowPointer() {
-  if (override_) {
-    ::SetCursor(*override_);
-    return;
-  }
+bool Win32Runtime::ShowPointer() {
+  if (unloaded()) return false;
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(hwnd_, &p);
-  const ControlState* over = HitTest(p);
-  ::SetCursor(over != nullptr && over->pointer != 0 ? reinterpret_cast<HCURSOR>(over->pointer) : arrow_);
+  const std::uintptr_t pointer = PointerOf(ControlAt(p.x, p.y));
+  ::SetCursor(pointer == 0 ? arrow_ : pointer == kHiddenPointer ? nullptr : reinterpret_cast<HCURSOR>(pointer));
+  return true;
 }
 
-CursorHandle Win32Runtime::LoadCursorFromFileA(std::string_view path) {
-  // The system's loader is only handed files our own reader accepts.
-  if (!LoadCursorFile(disc(), path)) return 0;
-  const std::string file(path);
-  return HandleOf(::LoadCursorFromFileA(file.c_str()));
-}
-
-CursorHandle Win32Runtime::SetCursor(CursorHandle cursor) {
-  const HCURSOR wanted = CursorOf(cursor);
-  const HCURSOR previous = ::SetCursor(wanted);
-  // The override holds while the pointer moves, until what showed before it is put back.
-  if (!unloaded()) {
-    if (override_ && wanted == before_override_) {
-      override_.reset();
-    } else {
-      if (!override_) before_override_ = previous;
-      override_ = wanted;
-    }
-  }
-  return HandleOf(previous);
+void Win32Runtime::PointersChanged() {
+  // At once where the pointer is over the window; elsewhere at its next WM_SETCURSOR.
+  POINT p{};
+  if (GetCursorPos(&p) && WindowFromPoint(p) == hwnd_ && ScreenToClient(hwnd_, &p) && client().Contains(p.x, p.y))
+    ShowPointer();
 }
 
 }  // namespace

@@ -1,15 +1,20 @@
 #pragma once
-// The window runtime that every windowing system shares: the controls' state,
-// the operations that do not draw (pictures and programs from the disc, the
-// window object's Load, Unload and End), the dispatch of mouse events to the
-// procedures, and the top-level run with its handling of End, run-time errors
-// and exhausted memory. A system's runtime (platform/x11/, platform/win32/)
-// derives from it and adds the window itself: its handle, event translation,
-// drawing, pointers and the message dialog.
+// The window runtime that every windowing system shares, with every rule it
+// follows: the controls and their drawing; input held back in order while
+// procedures nest, with queued motion merged; which control takes the mouse
+// (the hit test, the capture of a press, disabled controls); the pointer each
+// place shows and the busy pointer's override; the window object's Load,
+// Unload and End; the run-time error's report.
+//
+// A system's runtime (platform/x11/, platform/win32/) derives from it and only
+// translates: its events into Input at client pixels, the composed picture onto
+// the screen, the pointer the core names into the system's, and the error box.
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -17,17 +22,39 @@
 #include "platform/disc/disc.h"
 #include "platform/error_text.h"
 #include "platform/runtime.h"
-#include "platform/window/control_geometry.h"
+#include "platform/window/compose.h"
+#include "platform/window/control_surface.h"
 #include "platform/window/form_host.h"
+#include "platform/window/mouse_args.h"
 #include "platform/window/program_description.h"
 
 namespace platform {
+
+// Input from the system, at a position in client pixels.
+enum class InputKind : std::uint8_t { Press, Release, Motion };
+struct Input {
+  InputKind kind = InputKind::Motion;
+  int x = 0, y = 0;
+  std::int16_t button = 0;  // the one pressed or released, numbered as the procedures number them
+  std::int16_t held = 0;    // the buttons still held once the event is over
+  std::int16_t shift = 0;   // the modifier keys held
+};
 
 // A control as every runtime keeps it.
 struct ControlState : ControlSurface {
   const ControlLayout* layout = nullptr;
   std::uintptr_t pointer = 0;  // the system's pointer shown over it; 0: the window's own
 };
+
+// A pointer file our reader accepted: one built into the program, or one on the disc.
+struct PointerFile {
+  const pictures::CursorFile& decoded;
+  std::span<const std::uint8_t> built_in;  // its bytes; empty for a file on the disc
+  std::string_view disc_path;              // as the program wrote it; empty for a built-in one
+};
+
+// Input held back beyond this stops reading from the system until procedures return.
+inline constexpr std::size_t kMaxHeldInput = 4096;
 
 class WindowCore : public Runtime {
  public:
@@ -42,51 +69,78 @@ class WindowCore : public Runtime {
   void SetEnabled(Control control, bool enabled) final;
   WindowHandle hWnd() final { return unloaded_ ? 0 : NativeHandle(); }
   std::int32_t Shell(std::string_view path, std::int16_t window_style) final;
+  void DoEvents() final;
   void Unload() final;
-  [[noreturn]] void End() final { throw ProgramEnd{}; }
+  [[noreturn]] void End() final;
+  CursorHandle LoadCursorFromFileA(std::string_view path) final;
+  CursorHandle SetCursor(CursorHandle cursor) final;
   std::intptr_t ShellExecuteA(WindowHandle owner, std::string_view operation, std::string_view file,
                               std::string_view parameters, std::string_view directory, std::int32_t show) final;
+
+  // What PointerOf gives where no pointer shows at all.
+  static constexpr std::uintptr_t kHiddenPointer = ~std::uintptr_t{0};
 
  protected:
   WindowCore(const ProgramDescription& program, Disc& disc);
 
-  // The system's part, from the start of Run() to its end. Every control's
-  // state is in place, its pointer made, before BuildWindow.
-  // A system pointer for an embedded pointer file; 0 leaves the window's own.
-  virtual std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) = 0;
+  // The system's part. A system pointer for a pointer file; 0 when it cannot make one.
+  virtual std::uintptr_t MakePointer(const PointerFile& file) = 0;
   // The window, hidden, with what the system needs of each control.
   virtual void BuildWindow() = 0;
   virtual void ShowWindow() = 0;
-  // Delivers events until the window is unloaded.
-  virtual void Loop() = 0;
   // Destroys the window if there is one, at Unload or after a run-time error.
   virtual void DestroyWindow() = 0;
   virtual WindowHandle NativeHandle() = 0;
-  virtual void ReportError(const ErrorText& text) = 0;
-  // What a property change means on screen: part of the client area shows
-  // something else; a control took a new size; it now takes the mouse, or not.
-  virtual void Invalidate(const PixelRect& area) = 0;
-  virtual void Resized(Control) {}
-  virtual void EnabledChanged(Control) {}
+  // Translates what the system has pending now, and no more, calling Post,
+  // Exposed, CloseRequested and WindowGone; stops reading while !WantsInput().
+  virtual void ReadEvents() = 0;
+  // Waits until the system has something for ReadEvents.
+  virtual void WaitForEvents() = 0;
+  // Puts a part of the composed client area (canvas()) on screen.
+  virtual void Present(const PixelRect& area) = 0;
+  // A control shows another picture, took another size, or was enabled or disabled.
+  virtual void ControlChanged(Control) {}
+  // What PointerOf gives has changed.
+  virtual void PointersChanged() {}
+  // A press made a control hold the mouse until its release, or the release ended that.
+  virtual void CaptureChanged(bool) {}
+  virtual void ShowError(const ErrorText& text) = 0;
 
-  // For the system's event handling.
-  // Runs the procedure bound to a control's event when the control takes the mouse.
-  void Dispatch(Control control, MouseEvent event, const MouseArgs& args);
-  // False while as many procedures run as may nest: input must wait.
-  bool MayNest() const { return host_.MayNest(); }
-  // The system destroyed the window (closed for us, or by Unload).
-  void WindowGone();
-  bool unloaded() const { return unloaded_; }
+  // For the system's event translation.
+  void Post(const Input& input);
+  bool WantsInput() const { return held_.size() < kMaxHeldInput; }
+  void Exposed(const PixelRect& area) { exposed_ = exposed_.Union(area.Intersect(client_)); }
+  void CloseRequested() { Unload(); }  // closing through the frame runs no procedure
+  void WindowGone();                   // the system destroyed the window
+  void CaptureLost() { captured_ = nullptr; }
+  // Where the pointer rests when the window appears: not a movement.
+  void PointerRestsAt(int x, int y) { last_motion_ = {x, y}; }
 
+  // For the system's drawing and pointers.
+  // The enabled control under a client point, front to back; nullptr outside every control.
+  ControlState* ControlAt(int x, int y);
+  // The system pointer to show over a control (nullptr: the window itself); 0 is the window's own arrow.
+  std::uintptr_t PointerOf(const ControlState* over) const;
   ControlState& State(Control control) { return controls_[static_cast<std::size_t>(control)]; }
   std::span<ControlState> Controls() { return controls_; }
-  std::span<const ControlSurface* const> BackToFront() const { return back_to_front_; }
+  Canvas canvas() { return {canvas_.data(), client_.w, client_.h}; }
   const PixelRect& client() const { return client_; }
   const WindowLayout& layout() const { return layout_; }
-  Disc& disc() { return disc_; }
+  bool unloaded() const { return unloaded_; }
+
+  // Run's two halves: up to the window shown, then its events until it is gone.
+  void Open();
+  void Loop();
+  int Nesting() const { return host_.running(); }
+  // Runs the procedure bound to a control's event, when the control takes the mouse.
+  void RunProcedure(Control control, MouseEvent event, const MouseArgs& args);
 
  private:
   void CreateControls();
+  void RunHeld();
+  void Deliver(const Input& input);
+  void Dispatch(ControlState* target, MouseEvent event, const Input& input, std::int16_t button);
+  void PresentChanges();
   void Fail(const ErrorText& text);
 
   const WindowLayout& layout_;
@@ -96,7 +150,14 @@ class WindowCore : public Runtime {
   std::array<ControlState, kControlCount> controls_{};
   std::vector<const ControlSurface*> back_to_front_;  // the background control is last in the layout
   std::vector<std::uint8_t> object_copy_;  // the background, where its object held it in pieces
-  std::map<const std::uint8_t*, std::uintptr_t> embedded_pointers_;  // the buttons share one
+  std::map<const std::uint8_t*, std::uintptr_t> built_in_pointers_;  // the buttons share one
+  std::vector<std::uint32_t> canvas_;
+  PixelRect dirty_, exposed_;  // to compose and show; only to show again
+  std::deque<Input> held_;
+  ControlState* captured_ = nullptr;
+  std::optional<std::pair<int, int>> last_motion_;
+  std::vector<std::uintptr_t> loaded_pointers_;  // SetCursor's handle h >= 2 is loaded_pointers_[h - 2]
+  CursorHandle override_;
   bool unloaded_ = false;
 };
 

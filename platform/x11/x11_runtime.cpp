@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <vector>
 
@@ -27,12 +26,6 @@
 
 namespace platform {
 namespace {
-
-// Input held back while kMaxNesting procedures run; past this, reading from the server pauses too.
-constexpr std::size_t kMaxDeferredInput = 4096;
-
-// SetCursor's handle for "no override: each control shows its own pointer".
-constexpr CursorHandle kControlPointers = 1;
 
 // The classic arrow, drawn here so the pointer looks the same on every server.
 constexpr std::array<std::string_view, 19> kArrowPointer = {
@@ -63,9 +56,8 @@ int DisplayLost(Display*) {
   std::_Exit(0);
 }
 
-MouseArgs ArgsFrom(int x, int y, unsigned state, std::int16_t button) {
-  const HeldKeys keys{(state & ShiftMask) != 0, (state & ControlMask) != 0, (state & Mod1Mask) != 0};
-  return ArgsAt(x, y, button, ShiftArgument(keys));
+std::int16_t ShiftOf(unsigned state) {
+  return ShiftArgument({(state & ShiftMask) != 0, (state & ControlMask) != 0, (state & Mod1Mask) != 0});
 }
 
 // X numbers the buttons left, middle, right.
@@ -82,74 +74,61 @@ std::int16_t HeldButtonsOf(unsigned state) {
   return ButtonArgument({(state & Button1Mask) != 0, (state & Button3Mask) != 0, (state & Button2Mask) != 0});
 }
 
+// An event's state holds the buttons as they were before it.
+unsigned ButtonMaskOf(unsigned button) { return button >= Button1 && button <= Button5 ? Button1Mask << (button - 1) : 0; }
+
 class X11Runtime final : public WindowCore {
  public:
   X11Runtime(Display* display, const ProgramDescription& program, Disc& disc);
   ~X11Runtime() override { ReleaseImage(); }
 
  private:
-  // The window, with an input-only child over each image control.
+  // The window, with an input-only child over each image control: the server shows
+  // each control's pointer over it, while the input goes to the window itself.
   void BuildWindow() override;
   void SetWindowProperties();
-  void CreateInputWindows();
-  Window& Input(Control c) { return inputs_[static_cast<std::size_t>(c)]; }
-  void Resized(Control control) override;
-  void EnabledChanged(Control control) override;
+  void CreatePointerRegions();
+  Window& PointerRegion(Control c) { return pointer_regions_[static_cast<std::size_t>(c)]; }
+  void ControlChanged(Control control) override;
   WindowHandle NativeHandle() override { return static_cast<WindowHandle>(window_); }
   void ShowWindow() override;
   void DestroyWindow() override;
 
-  // Events, held back in order while as many procedures run as may nest.
-  void Loop() override;
-  void DoEvents() override;
-  void HandleOrDefer(XEvent& event);
-  void HandleDeferred();
-  void Handle(XEvent& event);
-  void OnButton(const XButtonEvent& event, MouseEvent kind);
-  void OnMotion(XEvent& event);
-  void Dispatch(Window window, MouseEvent kind, const MouseArgs& args);
+  // Events, translated for the core.
+  void ReadEvents() override;
+  void WaitForEvents() override;
+  void Translate(const XEvent& event);
 
-  // Drawing: what changed gathers in dirty_ and is composed and put once per round of events.
+  // Drawing: the core's composed pixels put to the window with MIT-SHM where offered.
   void CreateImage();
   void ReleaseImage();
-  void Invalidate(const PixelRect& r) override { dirty_ = dirty_.Union(r.Intersect(client())); }
-  void PresentDirty();
-  void Compose(const PixelRect& r) { platform::Compose({canvas_, client().w, client().h}, BackToFront(), r); }
-  void Present(const PixelRect& r);
+  void Present(const PixelRect& area) override;
 
   // Pointers: made with RENDER, animated by the server.
-  std::uintptr_t MakePointer(std::span<const std::uint8_t> cursor_file) override;
+  std::uintptr_t MakePointer(const PointerFile& file) override;
   Cursor MakeCursor(const pictures::Image& image, int hotspot_x, int hotspot_y);
   Cursor MakeCursor(const pictures::CursorFile& file);
-  CursorHandle LoadCursorFromFileA(std::string_view path) override;
-  CursorHandle SetCursor(CursorHandle cursor) override;
-  void ApplyPointers();
+  Cursor CursorOf(std::uintptr_t pointer);
+  void PointersChanged() override;
 
-  void ReportError(const ErrorText& text) override;
+  void ShowError(const ErrorText& text) override { ShowErrorDialog(dpy_, text.chinese, text.english); }
 
   Display* dpy_;
   Window window_ = None;
-  std::array<Window, kControlCount> inputs_{};  // None for the background control: the window itself
+  std::array<Window, kControlCount> pointer_regions_{};  // None for the background control: the window itself
   Atom wm_delete_window_ = None;
   Visual* visual_ = nullptr;
   int depth_ = 0;
   GC gc_ = nullptr;
-  PixelRect dirty_;
-  PixelRect exposed_;  // lost on screen only: the composed image still holds it
-  std::deque<XEvent> deferred_;
 
-  // The client area composed in memory, put to the window with MIT-SHM where offered.
   XImage* image_ = nullptr;
   XShmSegmentInfo shm_{};
   bool use_shm_ = false;
-  std::uint32_t* canvas_ = nullptr;  // ARGB pixels, client().w per row
-  std::vector<std::uint32_t> converted_canvas_;  // used when the visual is not 32-bit xRGB
+  bool direct_ = false;  // the image holds 32-bit xRGB, as the canvas does
 
   bool have_render_ = false;
   Cursor arrow_ = None;
   Cursor blank_ = None;
-  std::vector<Cursor> cursors_;  // handle h >= 2 is cursors_[h - 2]
-  CursorHandle override_ = kControlPointers;
 };
 
 X11Runtime::X11Runtime(Display* display, const ProgramDescription& program, Disc& disc)
@@ -179,9 +158,8 @@ void X11Runtime::BuildWindow() {
                           CWBackPixmap | CWBitGravity | CWCursor | CWEventMask, &attrs);
   gc_ = DefaultGC(dpy_, screen);
   SetWindowProperties();
-  CreateInputWindows();
+  CreatePointerRegions();
   CreateImage();
-  Compose(client());
 }
 
 void X11Runtime::SetWindowProperties() {
@@ -237,23 +215,20 @@ void X11Runtime::SetWindowProperties() {
   }
 }
 
-void X11Runtime::CreateInputWindows() {
-  // Back to front, as X stacks each new child on top.
-  for (const ControlSurface* surface : BackToFront()) {
-    const ControlState& s = static_cast<const ControlState&>(*surface);
-    if (s.layout->kind == ControlKind::OleContainer) continue;
+void X11Runtime::CreatePointerRegions() {
+  // Back to front, as X stacks each new child on top. They select no input: it reaches the window.
+  for (const ControlState& s : Controls()) {
+    if (s.layout == nullptr || s.layout->kind == ControlKind::OleContainer) continue;
     XSetWindowAttributes attrs{};
-    attrs.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-    attrs.cursor = static_cast<Cursor>(s.pointer);
-    Input(s.layout->id) = XCreateWindow(dpy_, window_, s.area.x, s.area.y, std::max(1, s.area.w),
-                                        std::max(1, s.area.h), 0, 0, InputOnly, CopyFromParent,
-                                        CWEventMask | CWCursor, &attrs);
+    attrs.cursor = CursorOf(PointerOf(&s));
+    PointerRegion(s.layout->id) = XCreateWindow(dpy_, window_, s.area.x, s.area.y, std::max(1, s.area.w),
+                                                std::max(1, s.area.h), 0, 0, InputOnly, CopyFromParent, CWCursor,
+                                                &attrs);
   }
   XMapSubwindows(dpy_, window_);
 }
 
 void X11Runtime::CreateImage() {
-  int count = client().w * client().h;
   if (XShmQueryExtension(dpy_)) {
     image_ = XShmCreateImage(dpy_, visual_, depth_, ZPixmap, nullptr, &shm_, client().w, client().h);
     if (image_ != nullptr) {
@@ -282,15 +257,8 @@ void X11Runtime::CreateImage() {
     image_ = XCreateImage(dpy_, visual_, depth_, ZPixmap, 0, nullptr, client().w, client().h, 32, 0);
     image_->data = static_cast<char*>(std::calloc(image_->bytes_per_line, image_->height));
   }
-  bool direct = image_->bits_per_pixel == 32 && visual_->red_mask == 0xFF0000 &&
-                visual_->green_mask == 0xFF00 && visual_->blue_mask == 0xFF &&
-                image_->byte_order == LSBFirst && image_->bytes_per_line == client().w * 4;
-  if (direct) {
-    canvas_ = reinterpret_cast<std::uint32_t*>(image_->data);
-  } else {
-    converted_canvas_.assign(count, 0);
-    canvas_ = converted_canvas_.data();
-  }
+  direct_ = image_->bits_per_pixel == 32 && visual_->red_mask == 0xFF0000 && visual_->green_mask == 0xFF00 &&
+            visual_->blue_mask == 0xFF && image_->byte_order == LSBFirst;
 }
 
 void X11Runtime::ReleaseImage() {
@@ -309,64 +277,46 @@ void X11Runtime::ShowWindow() {
   XFlush(dpy_);
 }
 
-void X11Runtime::Loop() {
+void X11Runtime::ReadEvents() {
+  // What is pending now and no more: input that keeps coming waits for the next call, so a wait
+  // still counts its calls.
   XEvent event;
-  for (;;) {
-    DoEvents();  // held-back input, then all that came meanwhile, then one redraw
-    if (unloaded()) break;
-    XPeekEvent(dpy_, &event);  // blocks: an idle launcher uses no processor
-  }
-  XFlush(dpy_);
-}
-
-void X11Runtime::DoEvents() {
-  HandleDeferred();
-  // What is pending now and no more: input that keeps coming waits for the next call, so a wait still
-  // counts its calls. Nested calls take from the same queue, hence the second test.
-  XEvent event;
-  for (int pending = XPending(dpy_); pending > 0 && deferred_.size() < kMaxDeferredInput &&
-                                     XEventsQueued(dpy_, QueuedAlready) > 0; --pending) {
+  for (int pending = XPending(dpy_); pending > 0 && WantsInput(); --pending) {
     XNextEvent(dpy_, &event);
-    HandleOrDefer(event);
-  }
-  PresentDirty();
-}
-
-void X11Runtime::HandleOrDefer(XEvent& event) {
-  bool input = event.type == ButtonPress || event.type == ButtonRelease || event.type == MotionNotify;
-  // Held-back input keeps its order: newer input queues behind it; motion behind motion only moves it on.
-  if (input && (!MayNest() || !deferred_.empty())) {
-    if (event.type == MotionNotify && !deferred_.empty() && deferred_.back().type == MotionNotify)
-      deferred_.back() = event;
-    else
-      deferred_.push_back(event);
-  } else {
-    Handle(event);
+    Translate(event);
   }
 }
 
-void X11Runtime::HandleDeferred() {
-  while (!deferred_.empty() && MayNest()) {
-    XEvent event = deferred_.front();
-    deferred_.pop_front();
-    Handle(event);
-  }
+void X11Runtime::WaitForEvents() {
+  XEvent event;
+  XPeekEvent(dpy_, &event);  // blocks
 }
 
-void X11Runtime::Handle(XEvent& event) {
-  if (unloaded()) return;
+void X11Runtime::Translate(const XEvent& event) {
   switch (event.type) {
-    case Expose:  // many become one redraw, at the end of the batch
-      if (event.xexpose.window == window_)
-        exposed_ = exposed_.Union({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
+    case ButtonPress:
+    case ButtonRelease: {
+      const XButtonEvent& b = event.xbutton;
+      const std::int16_t button = ButtonFromX(b.button);
+      if (button == 0 || b.window != window_) break;
+      const bool press = event.type == ButtonPress;
+      const unsigned held = press ? b.state | ButtonMaskOf(b.button) : b.state & ~ButtonMaskOf(b.button);
+      Post({press ? InputKind::Press : InputKind::Release, b.x, b.y, button, HeldButtonsOf(held), ShiftOf(b.state)});
       break;
-    case ButtonPress: OnButton(event.xbutton, MouseEvent::Down); break;
-    case ButtonRelease: OnButton(event.xbutton, MouseEvent::Up); break;
-    case MotionNotify: OnMotion(event); break;
+    }
+    case MotionNotify: {
+      const XMotionEvent& m = event.xmotion;
+      if (m.window == window_) Post({InputKind::Motion, m.x, m.y, 0, HeldButtonsOf(m.state), ShiftOf(m.state)});
+      break;
+    }
+    case Expose:  // many become one redraw, at the end of the round
+      if (event.xexpose.window == window_)
+        Exposed({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
+      break;
     case ClientMessage:
       if (event.xclient.window == window_ && event.xclient.format == 32 &&
           static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_window_)
-        Unload();  // closing through the frame runs no procedure
+        CloseRequested();
       break;
     case DestroyNotify:
       if (event.xdestroywindow.window == window_) WindowGone();
@@ -375,43 +325,13 @@ void X11Runtime::Handle(XEvent& event) {
   }
 }
 
-void X11Runtime::OnButton(const XButtonEvent& event, MouseEvent kind) {
-  std::int16_t button = ButtonFromX(event.button);
-  if (button == 0) return;
-  Dispatch(event.window, kind, ArgsFrom(event.x, event.y, event.state, button));
-}
-
-void X11Runtime::OnMotion(XEvent& event) {
-  // A run of queued motion is one movement, delivered at its latest position to the window under it (the
-  // holder of the mouse during a press): a pointer reports where it is, not every place it passed. The
-  // run ends at any other event; it never reaches past held-back input, which is older.
-  XEvent next;
-  while (deferred_.empty() && XEventsQueued(dpy_, QueuedAlready) > 0 &&
-         (XPeekEvent(dpy_, &next), next.type == MotionNotify))
-    XNextEvent(dpy_, &event);
-  const XMotionEvent& m = event.xmotion;
-  Dispatch(m.window, MouseEvent::Move, ArgsFrom(m.x, m.y, m.state, HeldButtonsOf(m.state)));
-}
-
-void X11Runtime::Dispatch(Window window, MouseEvent kind, const MouseArgs& args) {
-  for (const ControlState& s : Controls()) {
-    if (s.layout == nullptr) continue;
-    const Window input = Input(s.layout->id);
-    if (input != None ? input != window : window != window_) continue;
-    WindowCore::Dispatch(s.layout->id, kind, args);
-    return;
-  }
-}
-
-void X11Runtime::Resized(Control control) {
-  const ControlState& s = State(control);
-  if (Input(control) != None) XResizeWindow(dpy_, Input(control), s.area.w, s.area.h);
-}
-
-void X11Runtime::EnabledChanged(Control control) {
+void X11Runtime::ControlChanged(Control control) {
   // A disabled control lets the pointer through to what lies beneath it.
-  const Window input = Input(control);
-  if (input != None) State(control).enabled ? XMapWindow(dpy_, input) : XUnmapWindow(dpy_, input);
+  const Window child = PointerRegion(control);
+  if (child == None) return;
+  const ControlState& s = State(control);
+  XResizeWindow(dpy_, child, std::max(1, s.area.w), std::max(1, s.area.h));
+  s.enabled ? XMapWindow(dpy_, child) : XUnmapWindow(dpy_, child);
 }
 
 void X11Runtime::DestroyWindow() {
@@ -419,37 +339,35 @@ void X11Runtime::DestroyWindow() {
   XFlush(dpy_);
 }
 
-void X11Runtime::PresentDirty() {
-  if ((dirty_.Empty() && exposed_.Empty()) || unloaded()) return;
-  const PixelRect changed = dirty_, shown = dirty_.Union(exposed_);
-  dirty_ = exposed_ = {};
-  Compose(changed);
-  Present(shown);
-  XFlush(dpy_);
-}
-
 void X11Runtime::Present(const PixelRect& requested) {
-  PixelRect r = requested.Intersect(client());
-  if (r.Empty() || unloaded()) return;
-  if (canvas_ == converted_canvas_.data()) {
-    for (int y = r.y; y < r.y + r.h; ++y)
-      for (int x = r.x; x < r.x + r.w; ++x) {
-        std::uint32_t p = canvas_[y * client().w + x];
-        auto channel = [](std::uint32_t v, unsigned long mask) {
-          if (mask == 0) return 0ul;
-          int shift = __builtin_ctzl(mask);
-          unsigned long max = mask >> shift;
-          return ((v * max + 127) / 255) << shift;
-        };
-        XPutPixel(image_, x, y,
-                  channel((p >> 16) & 0xFF, visual_->red_mask) | channel((p >> 8) & 0xFF, visual_->green_mask) |
-                      channel(p & 0xFF, visual_->blue_mask));
-      }
+  const PixelRect r = requested.Intersect(client());
+  if (r.Empty()) return;
+  const Canvas canvas = this->canvas();
+  for (int y = r.y; y < r.y + r.h; ++y) {
+    const std::uint32_t* row = canvas.pixels + static_cast<std::ptrdiff_t>(y) * canvas.width;
+    if (direct_) {
+      std::memcpy(image_->data + static_cast<std::ptrdiff_t>(y) * image_->bytes_per_line + r.x * 4, row + r.x,
+                  static_cast<std::size_t>(r.w) * 4);
+      continue;
+    }
+    for (int x = r.x; x < r.x + r.w; ++x) {
+      const std::uint32_t p = row[x];
+      auto channel = [](std::uint32_t v, unsigned long mask) {
+        if (mask == 0) return 0ul;
+        int shift = __builtin_ctzl(mask);
+        unsigned long max = mask >> shift;
+        return ((v * max + 127) / 255) << shift;
+      };
+      XPutPixel(image_, x, y,
+                channel((p >> 16) & 0xFF, visual_->red_mask) | channel((p >> 8) & 0xFF, visual_->green_mask) |
+                    channel(p & 0xFF, visual_->blue_mask));
+    }
   }
   if (use_shm_)
     XShmPutImage(dpy_, window_, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h, False);
   else
     XPutImage(dpy_, window_, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h);
+  XFlush(dpy_);
 }
 
 Cursor X11Runtime::MakeCursor(const pictures::Image& image, int hotspot_x, int hotspot_y) {
@@ -502,49 +420,21 @@ Cursor X11Runtime::MakeCursor(const pictures::CursorFile& file) {
   return animated;
 }
 
-std::uintptr_t X11Runtime::MakePointer(std::span<const std::uint8_t> cursor_file) {
-  auto decoded = pictures::DecodeCursorFile(cursor_file);
-  const pictures::CursorFile* file = std::get_if<pictures::CursorFile>(&decoded);
-  return file != nullptr ? MakeCursor(*file) : None;
+std::uintptr_t X11Runtime::MakePointer(const PointerFile& file) { return MakeCursor(file.decoded); }
+
+Cursor X11Runtime::CursorOf(std::uintptr_t pointer) {
+  if (pointer == 0) return arrow_;
+  if (pointer != kHiddenPointer) return static_cast<Cursor>(pointer);
+  if (blank_ == None) blank_ = MakeCursor(pictures::Image{1, 1, {0}}, 0, 0);
+  return blank_;
 }
 
-CursorHandle X11Runtime::LoadCursorFromFileA(std::string_view path) {
-  std::optional<pictures::CursorFile> file = LoadCursorFile(disc(), path);
-  if (!file) return 0;
-  Cursor cursor = MakeCursor(*file);
-  if (cursor == None) return 0;
-  cursors_.push_back(cursor);
-  return static_cast<CursorHandle>(cursors_.size() + 1);
-}
-
-CursorHandle X11Runtime::SetCursor(CursorHandle cursor) {
-  if (cursor != 0 && cursor != kControlPointers && cursor - 2 >= cursors_.size()) return 0;
-  CursorHandle previous = override_;
-  override_ = cursor;
-  ApplyPointers();
-  return previous;
-}
-
-void X11Runtime::ApplyPointers() {
-  if (unloaded()) return;
-  Cursor forced = None;
-  if (override_ == 0) {
-    if (blank_ == None) blank_ = MakeCursor(pictures::Image{1, 1, {0}}, 0, 0);
-    forced = blank_;
-  } else if (override_ != kControlPointers) {
-    forced = cursors_[override_ - 2];
-  }
-  XDefineCursor(dpy_, window_, forced != None ? forced : arrow_);
+void X11Runtime::PointersChanged() {
+  XDefineCursor(dpy_, window_, CursorOf(PointerOf(nullptr)));
   for (const ControlState& s : Controls())
-    if (s.layout != nullptr && Input(s.layout->id) != None && s.pointer != None)
-      XDefineCursor(dpy_, Input(s.layout->id), forced != None ? forced : static_cast<Cursor>(s.pointer));
+    if (s.layout != nullptr && PointerRegion(s.layout->id) != None)
+      XDefineCursor(dpy_, PointerRegion(s.layout->id), CursorOf(PointerOf(&s)));
   XFlush(dpy_);
-}
-
-void X11Runtime::ReportError(const ErrorText& text) {
-  std::fprintf(stderr, "autorun: %s\nautorun: %s\n", text.chinese.c_str(), text.english.c_str());
-  std::fflush(stderr);
-  ShowErrorDialog(dpy_, text.chinese, text.english);
 }
 
 }  // namespace

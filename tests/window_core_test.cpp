@@ -1,0 +1,158 @@
+// The window core's own rules, on the null backend with a program whose
+// procedures only say what reached them: which control takes the mouse, input
+// held back while procedures nest, motion merged, the pointer's override, the
+// window's end and the error report.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "assets/encode.h"
+#include "autorun/program.h"
+#include "tests/support/null_window.h"
+
+namespace {
+
+using namespace platform;
+using testing_support::NullWindow;
+
+NullWindow* g_window;
+std::string g_seen;
+int g_depth = 0, g_deepest = 0;
+
+// "Exit Up 3,4 1/2": control, event, position in pixels, button and shift.
+template <Control C, MouseEvent E>
+void Note(Form&, const MouseArgs& a) {
+  const char* names[] = {"Help", "Exit", "Docs", "Manual", "Setup", "Back"};
+  const char* events[] = {"Down", "Move", "Up"};
+  g_seen += std::string(g_seen.empty() ? "" : "; ") + names[int(C)] + " " + events[int(E)] + " " +
+            std::to_string(int(a.x) / 15) + "," + std::to_string(int(a.y) / 15) + " " + std::to_string(a.button) +
+            "/" + std::to_string(a.shift);
+}
+// Notes its arrival, then pumps once: a flood of these nests.
+void Nest(Form& form, const MouseArgs& a) {
+  g_deepest = std::max(g_deepest, ++g_depth);
+  Note<Control::Exit, MouseEvent::Up>(form, a);
+  g_window->DoEvents();
+  --g_depth;
+}
+void DisableSetup(Form& form, const MouseArgs& a) {
+  Note<Control::SetupWizard, MouseEvent::Down>(form, a);
+  g_window->SetEnabled(Control::SetupWizard, false);
+}
+
+constexpr Binding kBindings[] = {
+    {Control::Exit, MouseEvent::Up, &Nest},
+    {Control::Exit, MouseEvent::Move, &Note<Control::Exit, MouseEvent::Move>},
+    {Control::Documentation, MouseEvent::Down, &Note<Control::Documentation, MouseEvent::Down>},
+    {Control::Documentation, MouseEvent::Move, &Note<Control::Documentation, MouseEvent::Move>},
+    {Control::Documentation, MouseEvent::Up, &Note<Control::Documentation, MouseEvent::Up>},
+    {Control::SetupWizard, MouseEvent::Down, &DisableSetup},
+    {Control::SetupWizard, MouseEvent::Move, &Note<Control::SetupWizard, MouseEvent::Move>},
+    {Control::Ole1, MouseEvent::Down, &Note<Control::Ole1, MouseEvent::Down>},
+    {Control::Ole1, MouseEvent::Move, &Note<Control::Ole1, MouseEvent::Move>},
+};
+const ProgramDescription kProgram{autorun::Layout(), kBindings,
+                                  [](Runtime&) { return std::make_shared<Form>(); }, [](Form&) {}};
+
+// Client pixels: the Documentation button's corner is at 32,384, Exit's at 120,432, Setup's at 74,287.
+Input P(int x, int y, std::int16_t b = 1) { return {InputKind::Press, x, y, b, b, 0}; }
+Input R(int x, int y, std::int16_t b = 1, std::int16_t held = 0) { return {InputKind::Release, x, y, b, held, 0}; }
+Input M(int x, int y, std::int16_t held = 0, std::int16_t shift = 0) { return {InputKind::Motion, x, y, 0, held, shift}; }
+
+struct Script {
+  const char* rule;
+  std::vector<Input> batch;  // all pending at once, at the first pump
+  std::string seen;
+};
+
+const Script kScripts[] = {
+    {"a press holds the mouse until every button is up",
+     {P(40, 390), P(300, 100, 2), M(600, 470, 3), R(600, 470, 1, 2), R(10, 10, 2), M(11, 11, 0, 5)},
+     "Docs Down 8,6 1/0; Docs Down 268,-284 2/0; Docs Move 568,86 3/0; Docs Up 568,86 1/0; Docs Up -22,-374 2/0; "
+     "Back Move 11,11 0/5"},
+    {"a disabled control lets input through to what lies beneath",
+     {P(80, 290), R(80, 290), P(80, 290), M(81, 290)},
+     "Setup Down 6,3 1/0; Back Down 80,290 1/0; Back Move 81,290 0/0"},
+    {"queued motion is one movement, to its latest place",
+     {M(40, 390), M(41, 390), M(130, 440), P(130, 440), M(131, 441, 1), M(40, 390, 1), M(132, 440, 1)},
+     "Exit Move 10,8 0/0; Exit Move 12,8 1/0"},
+    {"motion that does not move is none", {M(40, 390), P(40, 390), M(40, 390), R(40, 390), M(40, 390)},
+     "Docs Move 8,6 0/0; Docs Down 8,6 1/0; Docs Up 8,6 1/0"},
+};
+
+TEST(WindowCore, WhichControlTakesTheMouse) {
+  for (const Script& s : kScripts) {
+    NullWindow w(kProgram);
+    g_window = &w, g_seen.clear();
+    w.Open();
+    for (const Input& input : s.batch) w.Post(input);
+    w.DoEvents();
+    EXPECT_EQ(g_seen, s.seen) << s.rule;
+  }
+}
+
+TEST(WindowCore, InputBeyondTheNestingBoundWaitsInOrder) {
+  NullWindow w(kProgram);
+  g_window = &w, g_seen.clear(), g_deepest = 0;
+  w.Open();
+  std::string expected;
+  for (int i = 0; i < 300; ++i) {
+    w.Post(R(120 + i % 40, 432 + i / 40));
+    expected += std::string(i ? "; " : "") + "Exit Up " + std::to_string(i % 40) + "," + std::to_string(i / 40) + " 1/0";
+    if (i == 270) {
+      w.Post(M(40, 390));
+      expected += "; Docs Move 8,6 0/0";
+    }
+  }
+  w.DoEvents();
+  EXPECT_EQ(g_deepest, kMaxNesting);
+  EXPECT_EQ(g_seen, expected);
+  for (std::size_t i = 0; i < kMaxHeldInput; ++i) w.Post(P(40, 390));
+  EXPECT_FALSE(w.WantsInput());
+}
+
+TEST(WindowCore, ThePointerOverrideHoldsUntilPutBack) {
+  NullWindow w(kProgram);
+  w.disc.Add("busy.cur", assets::EncodeCur1({1, 1, {0xFF000000}}, 0, 0));
+  w.Open();
+  const CursorHandle busy = w.LoadCursorFromFileA("busy.cur");
+  // handle asked for, what SetCursor gives back
+  const std::pair<CursorHandle, CursorHandle> kCalls[] = {{busy + 1, 0}, {busy, 1}, {0, busy}, {1, 0}, {busy, 1}};
+  for (auto [handle, previous] : kCalls) EXPECT_EQ(w.SetCursor(handle), previous) << handle;
+  EXPECT_EQ(w.transcript.Take(), "pointer made from busy.cur; pointer busy.cur; pointer hidden; pointer own; pointer busy.cur");
+  EXPECT_EQ(w.LoadCursorFromFileA("none.cur"), 0u);
+  const ControlState* exit = w.ControlAt(130, 440);
+  ASSERT_NE(exit, nullptr);
+  EXPECT_EQ(w.PointerOf(exit), w.PointerOf(nullptr));  // the busy pointer everywhere
+  w.SetCursor(1);
+  EXPECT_EQ(std::pair(w.PointerOf(exit), w.PointerOf(nullptr)), std::pair(exit->pointer, std::uintptr_t{0}));
+  EXPECT_NE(exit->pointer, 0u);
+}
+
+TEST(WindowCore, ClosedOnceAndThenDeaf) {
+  NullWindow w(kProgram);
+  g_window = &w, g_seen.clear();
+  w.Open();
+  EXPECT_EQ(w.hWnd(), 1234u);
+  w.Close();
+  w.Unload();
+  w.Post(P(40, 390));
+  w.DoEvents();
+  EXPECT_EQ(std::pair(w.hWnd(), g_seen), std::pair(WindowHandle{0}, std::string()));
+  EXPECT_EQ(w.transcript.Take(), "window closed");
+}
+
+TEST(WindowCore, ARunTimeErrorIsReportedInBothLanguagesAndEndsTheRun) {
+  NullWindow w(autorun::Program());  // without the general help picture
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(w.Play(), 1);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "autorun: 執行階段錯誤：LoadPicture「setup\\images\\help.gif」：找不到檔案\n"
+            "autorun: Run-time error: LoadPicture \"setup\\images\\help.gif\": file not found\n");
+  EXPECT_EQ(w.transcript.Take(),
+            "window closed; error: Run-time error: LoadPicture \"setup\\images\\help.gif\": file not found");
+}
+
+}  // namespace
