@@ -23,6 +23,10 @@ constexpr ControlLayout kControls[] = {
 };
 static_assert(std::size(kControls) == platform::kControlCount);
 
+// Tab and the arrows move through the buttons in the order they are read.
+constexpr Control kFocusOrder[] = {Control::SetupWizard, Control::ManualInstallation, Control::Documentation,
+                                   Control::Exit};
+
 constexpr platform::WindowLayout kWindow = {
     .name = "autorun",
     .caption = "Print Server Setup Wizard",
@@ -30,6 +34,7 @@ constexpr platform::WindowLayout kWindow = {
     .client_height = 7200,
     .icon = &assets::WindowIcon,
     .controls = kControls,
+    .focus_order = kFocusOrder,
 };
 
 }  // namespace

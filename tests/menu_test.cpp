@@ -32,11 +32,23 @@ struct Step {
   int x, y;
   std::int16_t button = 1;
   std::uint64_t at = 0;
+  Key key = Key::Other;
+  std::int16_t shift = 0;
+  bool repeat = false;
 };
 Step D(Control c, int x = 10, int y = 10, std::int16_t b = 1) { return {InputKind::Press, c, x, y, b}; }
 Step M(Control c, int x = 10, int y = 10) { return {InputKind::Motion, c, x, y, 0}; }
 Step U(Control c, int x = 10, int y = 10, std::int16_t b = 1) { return {InputKind::Release, c, x, y, b}; }
 Step At(std::uint64_t pump, Step s) { return s.at = pump, s; }
+Step KeyDown(Key k, std::int16_t shift = 0, bool repeat = false) {
+  return {InputKind::KeyDown, kBack, 0, 0, 0, 0, k, shift, repeat};
+}
+Step KeyUp(Key k) { return {InputKind::KeyUp, kBack, 0, 0, 0, 0, k}; }
+std::vector<Step> Keys(Key k, int times = 1) {
+  std::vector<Step> keys;
+  for (int i = 0; i < times; ++i) keys.insert(keys.end(), {KeyDown(k), KeyUp(k)});
+  return keys;
+}
 std::vector<Step> Click(Control c, int x = 10, int y = 10, std::int16_t b = 1) { return {D(c, x, y, b), U(c, x, y, b)}; }
 
 #define IMG R"(setup\images\)"
@@ -63,7 +75,8 @@ std::string Play(const std::vector<std::string>& missing, const std::vector<Step
   for (const Step& s : steps) {
     const PixelRect area = DesignArea(s.control);
     const bool press = s.kind == InputKind::Press;
-    w.Send({s.kind, area.x + s.x, area.y + s.y, s.button, press ? s.button : std::int16_t{0}, 0}, s.at);
+    w.Send({s.kind, area.x + s.x, area.y + s.y, s.button, press ? s.button : std::int16_t{0}, s.shift, s.key, s.repeat},
+           s.at);
   }
   const int status = w.Play();
   const std::string record = w.transcript.Take();
@@ -165,6 +178,39 @@ const Scenario kScenarios[] = {
 
 TEST(Menu, Scenarios) {
   for (const Scenario& s : kScenarios) EXPECT_EQ(Play(s.missing, s.steps), s.record) << s.name;
+}
+
+// Keys do what the mouse does at the centre of the focused button; the Exit button has no help.
+const Scenario kKeyboard[] = {
+    {"tab walks the buttons in order, round again", {}, Keys(Key::Tab, 5),
+     kSetupHelp + "; " + kManualHelp + "; " + kDocsHelp + "; " + kSetupHelp},
+    {"shift+tab and the arrows go back and forth", {},
+     Steps(One(KeyDown(Key::Tab, 1)), Keys(Key::Up), Keys(Key::Left), Keys(Key::Down), Keys(Key::Right), Keys(Key::Down)),
+     kDocsHelp + "; " + kManualHelp + "; " + kDocsHelp + "; " + kSetupHelp},
+    {"enter is a click at the centre", {}, Steps(Keys(Key::Tab, 3), Keys(Key::Enter)),
+     kSetupHelp + "; " + kManualHelp + "; " + kDocsHelp + "; " + kDocsClick + "; DoEvents x60000; " + kOpenGuide},
+    {"space too, and its repeat does nothing more", {},
+     Steps(Keys(Key::Tab, 4), One(KeyDown(Key::Space)), One(KeyDown(Key::Space, 0, true)), One(KeyDown(Key::Enter)),
+           One(KeyUp(Key::Enter)), One(KeyUp(Key::Space))),
+     kSetupHelp + "; " + kManualHelp + "; " + kDocsHelp + "; " + kExitClick + "; DoEvents x60000; window closed"},
+    {"a release without its press, or after the focus moved, does nothing", {},
+     Steps(One(KeyUp(Key::Space)), One(KeyDown(Key::Enter)), Keys(Key::Tab), One(KeyDown(Key::Space)), Keys(Key::Tab),
+           One(KeyUp(Key::Space)), Keys(Key::Other)),
+     kSetupHelp + "; " + kSetupPressed + "; " + kManualHelp},
+    {"disabled buttons are skipped; focus leaves a button as it is disabled", {},
+     Steps(Keys(Key::Tab), Keys(Key::Enter), One(At(10, KeyDown(Key::Tab))), One(At(20, KeyDown(Key::Tab))),
+           One(At(30, KeyDown(Key::Enter))), One(At(30, KeyUp(Key::Enter)))),
+     kSetupHelp + "; " + kSetupStart + "; DoEvents x1; " + kDocsHelp + "; DoEvents x29; " + kDocsClick +
+         "; DoEvents x60000; " + kOpenGuide + "; DoEvents x3399970; " + kSetupEnd},
+    {"keys keep their place among the mouse's input", {},
+     Steps(Click(kDocs), One(At(10, M(kManual))), One(At(10, KeyDown(Key::Tab))), One(At(20, KeyDown(Key::Tab))),
+           One(At(20, M(kDocs)))),
+     kDocsClick + "; DoEvents x10; " + kManualHelp + "; " + kSetupHelp + "; DoEvents x10; " + kManualHelp + "; " +
+         kDocsHelp + "; DoEvents x59980; " + kOpenGuide},
+};
+
+TEST(Menu, Keyboard) {
+  for (const Scenario& s : kKeyboard) EXPECT_EQ(Play(s.missing, s.steps), s.record) << s.name;
 }
 
 TEST(Menu, StartsWithTheGeneralHelpOrFailsWithoutIt) {

@@ -31,6 +31,19 @@ std::int16_t ShiftStateOf(WPARAM keys) {
   return ShiftArgument({(keys & MK_SHIFT) != 0, (keys & MK_CONTROL) != 0, GetKeyState(VK_MENU) < 0});
 }
 
+Key KeyOf(WPARAM virtual_key) {
+  switch (virtual_key) {
+    case VK_TAB: return Key::Tab;
+    case VK_UP: return Key::Up;
+    case VK_DOWN: return Key::Down;
+    case VK_LEFT: return Key::Left;
+    case VK_RIGHT: return Key::Right;
+    case VK_SPACE: return Key::Space;
+    case VK_RETURN: return Key::Enter;
+    default: return Key::Other;
+  }
+}
+
 RECT RectOf(const PixelRect& r) { return RECT{r.x, r.y, r.x + r.w, r.y + r.h}; }
 
 // One entry of an icon or cursor file as a system icon or cursor, after our
@@ -203,6 +216,13 @@ LRESULT Win32Runtime::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_RBUTTONUP: PostMouse(InputKind::Release, kRightButton, wparam, lparam); return 0;
     case WM_MBUTTONUP: PostMouse(InputKind::Release, kMiddleButton, wparam, lparam); return 0;
     case WM_MOUSEMOVE: PostMouse(InputKind::Motion, 0, wparam, lparam); return 0;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+      // Bit 30 of a key-down: the key was down already, this is its automatic repeat.
+      Post({message == WM_KEYDOWN ? InputKind::KeyDown : InputKind::KeyUp, 0, 0, 0, 0,
+            ShiftArgument({GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0, GetKeyState(VK_MENU) < 0}),
+            KeyOf(wparam), message == WM_KEYDOWN && (lparam & (1 << 30)) != 0});
+      return 0;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != hwnd_) CaptureLost();  // taken away from us
       return 0;

@@ -43,4 +43,16 @@ void Compose(Canvas canvas, std::span<const ControlSurface* const> back_to_front
   for (const ControlSurface* c : back_to_front) DrawControl(canvas, *c, r);
 }
 
+void DrawFocusRing(Canvas canvas, const PixelRect& ring, const PixelRect& requested) {
+  const PixelRect r = requested.Intersect(ring).Intersect({0, 0, canvas.width, canvas.height});
+  for (int y = r.y; y < r.y + r.h; ++y)
+    for (int x = r.x; x < r.x + r.w; ++x) {
+      const bool edge = x == ring.x || y == ring.y || x == ring.x + ring.w - 1 || y == ring.y + ring.h - 1;
+      if (!edge || (x + y) % 2 != 0) continue;
+      std::uint32_t& p = canvas.pixels[static_cast<std::ptrdiff_t>(y) * canvas.width + x];
+      const std::uint32_t luma = ((p >> 16 & 0xFF) * 299 + (p >> 8 & 0xFF) * 587 + (p & 0xFF) * 114) / 1000;
+      p = luma >= 128 ? 0xFF000000 : 0xFFFFFFFF;
+    }
+}
+
 }  // namespace platform

@@ -22,4 +22,8 @@ struct Canvas {
 // transparent pixels leave what lies beneath.
 void Compose(Canvas canvas, std::span<const ControlSurface* const> back_to_front, const PixelRect& r);
 
+// The keyboard focus: a dotted line along the edge of `ring`, drawn where it meets `r`, each dot
+// black or white, whichever stands out from the pixel beneath it.
+void DrawFocusRing(Canvas canvas, const PixelRect& ring, const PixelRect& r);
+
 }  // namespace platform

@@ -40,6 +40,7 @@ struct WindowLayout {
   int client_width, client_height;  // twips
   EmbeddedBytes icon;
   std::span<const ControlLayout> controls;
+  std::span<const Control> focus_order;  // the controls the keyboard moves through, in order
 };
 
 struct Binding {

@@ -130,7 +130,74 @@ void WindowCore::Deliver(const Input& input) {
       last_motion_ = {input.x, input.y};
       Dispatch(target, MouseEvent::Move, input, input.held);
       break;
+    case InputKind::KeyDown:
+    case InputKind::KeyUp:
+      OnKey(input);
+      break;
+    case InputKind::Focused:
+      if (focus_) RunProcedure(*focus_, MouseEvent::Move, AtCentre(*focus_, 0));
+      break;
   }
+}
+
+// --- the keyboard ------------------------------------------------------------
+
+void WindowCore::OnKey(const Input& input) {
+  if (input.kind == InputKind::KeyUp) {
+    // Only the release of the key whose press acted, on the button it acted on.
+    if (!activation_ || activation_->key != input.key) return;
+    const Activation done = *std::exchange(activation_, std::nullopt);
+    if (focus_ == done.control) RunProcedure(done.control, MouseEvent::Up, done.args);
+    return;
+  }
+  switch (input.key) {
+    case Key::Tab: MoveFocus((input.shift & 1) != 0 ? -1 : 1, true); break;
+    case Key::Down:
+    case Key::Right: MoveFocus(1, true); break;
+    case Key::Up:
+    case Key::Left: MoveFocus(-1, true); break;
+    case Key::Space:
+    case Key::Enter:
+      if (input.repeat || !focus_ || activation_) return;
+      activation_ = Activation{*focus_, input.key, AtCentre(*focus_, kLeftButton)};
+      RunProcedure(activation_->control, MouseEvent::Down, activation_->args);
+      break;
+    case Key::Other: break;
+  }
+}
+
+void WindowCore::MoveFocus(int step, bool hover_now) {
+  const std::span<const Control> order = layout_.focus_order;
+  const int count = static_cast<int>(order.size());
+  int at = step > 0 ? -1 : count;
+  for (int i = 0; focus_ && i < count; ++i)
+    if (order[i] == *focus_) at = i;
+  std::optional<Control> next;
+  for (int n = 1; n <= count && !next; ++n) {
+    const Control c = order[((at + step * n) % count + count) % count];
+    if (State(c).enabled) next = c;
+  }
+  if (next == focus_) return;
+  dirty_ = dirty_.Union(FocusRing());
+  focus_ = next;
+  dirty_ = dirty_.Union(FocusRing());
+  if (!focus_) return;
+  // The help panel explains the focused button as a hover would.
+  if (hover_now)
+    RunProcedure(*focus_, MouseEvent::Move, AtCentre(*focus_, 0));
+  else
+    held_.push_back({InputKind::Focused});  // not inside the procedure that disabled a button: after it
+}
+
+MouseArgs WindowCore::AtCentre(Control control, std::int16_t button) {
+  const PixelRect& area = State(control).area;
+  return ArgsAt(area.w / 2, area.h / 2, button, 0);
+}
+
+PixelRect WindowCore::FocusRing() const {
+  if (!focus_) return {};
+  const PixelRect& a = controls_[static_cast<std::size_t>(*focus_)].area;
+  return {a.x - 1, a.y - 1, a.w + 2, a.h + 2};
 }
 
 void WindowCore::Dispatch(ControlState* target, MouseEvent event, const Input& input, std::int16_t button) {
@@ -159,6 +226,7 @@ void WindowCore::PresentChanges() {
   const PixelRect changed = dirty_, shown = dirty_.Union(exposed_);
   dirty_ = exposed_ = {};
   Compose(canvas(), back_to_front_, changed);
+  DrawFocusRing(canvas(), FocusRing(), changed);
   Present(shown);
 }
 
@@ -166,9 +234,11 @@ Picture WindowCore::LoadPicture(std::string_view path) { return LoadPictureFile(
 
 void WindowCore::SetPicture(Control control, const Picture& picture) {
   if (unloaded_) return;
+  const PixelRect ring_before = focus_ == control ? FocusRing() : PixelRect{};
   const PixelRect changed = AssignPicture(State(control), picture);
   if (changed.Empty()) return;
-  dirty_ = dirty_.Union(changed.Intersect(client_));
+  dirty_ = dirty_.Union(changed.Intersect(client_)).Union(ring_before);
+  if (focus_ == control) dirty_ = dirty_.Union(FocusRing());  // the ring follows the picture's size
   ControlChanged(control);
 }
 
@@ -177,6 +247,8 @@ void WindowCore::SetEnabled(Control control, bool enabled) {
   ControlState& s = State(control);
   if (s.enabled == enabled) return;
   s.enabled = enabled;
+  // Focus leaves a button as it is disabled, as if Tab had been pressed.
+  if (!enabled && focus_ == control) MoveFocus(1, false);
   ControlChanged(control);
 }
 
@@ -232,6 +304,7 @@ void WindowCore::WindowGone() {
   unloaded_ = true;
   held_.clear();
   captured_ = nullptr;
+  activation_.reset();
   host_.Release();  // running procedures still hold the window object
 }
 

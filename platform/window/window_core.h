@@ -30,14 +30,20 @@
 
 namespace platform {
 
-// Input from the system, at a position in client pixels.
-enum class InputKind : std::uint8_t { Press, Release, Motion };
+// Input from the system: the mouse at a position in client pixels, or a key.
+enum class InputKind : std::uint8_t {
+  Press, Release, Motion, KeyDown, KeyUp,
+  Focused,  // the core's own: the focus moved on by itself, the new button's MouseMove is due
+};
+enum class Key : std::uint8_t { Other, Tab, Up, Down, Left, Right, Space, Enter };
 struct Input {
   InputKind kind = InputKind::Motion;
   int x = 0, y = 0;
   std::int16_t button = 0;  // the one pressed or released, numbered as the procedures number them
   std::int16_t held = 0;    // the buttons still held once the event is over
   std::int16_t shift = 0;   // the modifier keys held
+  Key key = Key::Other;
+  bool repeat = false;  // a held key's automatic repeat
 };
 
 // A control as every runtime keeps it.
@@ -140,6 +146,11 @@ class WindowCore : public Runtime {
   void RunHeld();
   void Deliver(const Input& input);
   void Dispatch(ControlState* target, MouseEvent event, const Input& input, std::int16_t button);
+  // The keyboard: a key does what a click at the centre of the focused button does.
+  void OnKey(const Input& input);
+  void MoveFocus(int step, bool hover_now);
+  MouseArgs AtCentre(Control control, std::int16_t button);
+  PixelRect FocusRing() const;
   void PresentChanges();
   void Fail(const ErrorText& text);
 
@@ -158,6 +169,13 @@ class WindowCore : public Runtime {
   std::optional<std::pair<int, int>> last_motion_;
   std::vector<std::uintptr_t> loaded_pointers_;  // SetCursor's handle h >= 2 is loaded_pointers_[h - 2]
   CursorHandle override_;
+  std::optional<Control> focus_;  // none until the first key that moves it
+  struct Activation {
+    Control control;
+    Key key;
+    MouseArgs args;
+  };
+  std::optional<Activation> activation_;  // Space or Enter held on a button
   bool unloaded_ = false;
 };
 

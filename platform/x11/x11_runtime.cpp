@@ -1,9 +1,11 @@
 #include "platform/x11/x11_runtime.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/keysym.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrender.h>
 #include <sys/ipc.h>
@@ -16,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "pictures/cursor_file.h"
@@ -74,6 +77,19 @@ std::int16_t HeldButtonsOf(unsigned state) {
   return ButtonArgument({(state & Button1Mask) != 0, (state & Button3Mask) != 0, (state & Button2Mask) != 0});
 }
 
+Key KeyOf(KeySym sym) {
+  switch (sym) {
+    case XK_Tab: case XK_ISO_Left_Tab: return Key::Tab;
+    case XK_Up: case XK_KP_Up: return Key::Up;
+    case XK_Down: case XK_KP_Down: return Key::Down;
+    case XK_Left: case XK_KP_Left: return Key::Left;
+    case XK_Right: case XK_KP_Right: return Key::Right;
+    case XK_space: return Key::Space;
+    case XK_Return: case XK_KP_Enter: return Key::Enter;
+    default: return Key::Other;
+  }
+}
+
 // An event's state holds the buttons as they were before it.
 unsigned ButtonMaskOf(unsigned button) { return button >= Button1 && button <= Button5 ? Button1Mask << (button - 1) : 0; }
 
@@ -98,6 +114,7 @@ class X11Runtime final : public WindowCore {
   void ReadEvents() override;
   void WaitForEvents() override;
   void Translate(const XEvent& event);
+  void TranslateKey(const XKeyEvent& event, bool press);
 
   // Drawing: the core's composed pixels put to the window with MIT-SHM where offered.
   void CreateImage();
@@ -126,6 +143,8 @@ class X11Runtime final : public WindowCore {
   bool use_shm_ = false;
   bool direct_ = false;  // the image holds 32-bit xRGB, as the canvas does
 
+  std::set<unsigned> keys_down_;  // a press of one of these is its automatic repeat
+
   bool have_render_ = false;
   Cursor arrow_ = None;
   Cursor blank_ = None;
@@ -136,6 +155,8 @@ X11Runtime::X11Runtime(Display* display, const ProgramDescription& program, Disc
   int event_base = 0, error_base = 0, major = 0, minor = 0;
   have_render_ = XRenderQueryExtension(dpy_, &event_base, &error_base) &&
                  XRenderQueryVersion(dpy_, &major, &minor) && (major > 0 || minor >= 8);
+  Bool detectable = False;
+  XkbSetDetectableAutoRepeat(dpy_, True, &detectable);  // a held key repeats its press only
   arrow_ = MakeCursor(ArrowImage(), 0, 0);
   if (arrow_ == None) arrow_ = XCreateFontCursor(dpy_, XC_left_ptr);
 }
@@ -150,7 +171,7 @@ void X11Runtime::BuildWindow() {
   attrs.bit_gravity = NorthWestGravity;
   attrs.cursor = arrow_;
   attrs.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
-                     PointerMotionMask;
+                     PointerMotionMask | KeyPressMask | KeyReleaseMask;
   int x = std::max(0, (DisplayWidth(dpy_, screen) - client().w) / 2);
   int y = std::max(0, (DisplayHeight(dpy_, screen) - client().h) / 2);
   window_ = XCreateWindow(dpy_, RootWindow(dpy_, screen), x, y, client().w, client().h, 0,
@@ -309,6 +330,10 @@ void X11Runtime::Translate(const XEvent& event) {
       if (m.window == window_) Post({InputKind::Motion, m.x, m.y, 0, HeldButtonsOf(m.state), ShiftOf(m.state)});
       break;
     }
+    case KeyPress:
+    case KeyRelease:
+      if (event.xkey.window == window_) TranslateKey(event.xkey, event.type == KeyPress);
+      break;
     case Expose:  // many become one redraw, at the end of the round
       if (event.xexpose.window == window_)
         Exposed({event.xexpose.x, event.xexpose.y, event.xexpose.width, event.xexpose.height});
@@ -323,6 +348,21 @@ void X11Runtime::Translate(const XEvent& event) {
       break;
     default: break;
   }
+}
+
+void X11Runtime::TranslateKey(const XKeyEvent& key, bool press) {
+  if (!press) {
+    // Without detectable repeat a held key comes as a release and a press at the same moment.
+    XEvent next;
+    if (XEventsQueued(dpy_, QueuedAlready) > 0 && (XPeekEvent(dpy_, &next), next.type == KeyPress) &&
+        next.xkey.keycode == key.keycode && next.xkey.time == key.time)
+      return;
+    keys_down_.erase(key.keycode);
+  }
+  const bool repeat = press && !keys_down_.insert(key.keycode).second;
+  XKeyEvent copy = key;
+  Post({press ? InputKind::KeyDown : InputKind::KeyUp, 0, 0, 0, 0, ShiftOf(key.state), KeyOf(XLookupKeysym(&copy, 0)),
+        repeat});
 }
 
 void X11Runtime::ControlChanged(Control control) {
