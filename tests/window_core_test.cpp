@@ -113,6 +113,29 @@ TEST(WindowCore, InputBeyondTheNestingBoundWaitsInOrder) {
   EXPECT_FALSE(w.WantsInput());
 }
 
+// A dotted ring one pixel outside the focused button, each dot black or white against what lies beneath.
+TEST(WindowCore, TheFocusShowsAsADottedRing) {
+  NullWindow w(kProgram);
+  w.Open();
+  const std::vector<std::uint32_t> before = w.pixels();
+  const Input tab{InputKind::KeyDown, 0, 0, 0, 0, 0, Key::Tab};
+  const auto at = [&](int x, int y) { return w.pixels()[y * 641 + x]; };
+  const auto contrast = [&](int x, int y) {
+    const std::uint32_t p = before[y * 641 + x];
+    return ((p >> 16 & 0xFF) * 299 + (p >> 8 & 0xFF) * 587 + (p & 0xFF) * 114) / 1000 >= 128 ? 0xFF000000u : 0xFFFFFFFFu;
+  };
+  w.Post(tab);
+  w.DoEvents();  // the Setup Wizard button, 110 by 24 at 74,287
+  // x, y, dotted: a dot of the ring, else what was there
+  const std::tuple<int, int, bool> kPixels[] = {{73, 287, true},  {74, 287, false}, {73, 288, false}, {184, 310, true},
+                                                {184, 311, false}, {185, 311, false}, {74, 286, true}, {75, 286, false}};
+  for (auto [x, y, dotted] : kPixels)
+    EXPECT_EQ(at(x, y), dotted ? contrast(x, y) : before[y * 641 + x]) << x << "," << y;
+  w.Post(tab);
+  w.DoEvents();
+  EXPECT_EQ(std::pair(at(73, 287), at(184, 310)), std::pair(before[287 * 641 + 73], before[310 * 641 + 184]));
+}
+
 TEST(WindowCore, ThePointerOverrideHoldsUntilPutBack) {
   NullWindow w(kProgram);
   w.disc.Add("busy.cur", assets::EncodeCur1({1, 1, {0xFF000000}}, 0, 0));

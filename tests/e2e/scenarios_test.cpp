@@ -276,6 +276,35 @@ TEST_F(Bare, AStormOfMotionIsOneMovement) {
   EXPECT_EQ(s->process->Wait(kPlatform.sequence_deadline), 0);
 }
 
+// Tab puts a dotted ring round the next button and shows its help; Enter and Space click the focused one.
+TEST_F(Bare, TheKeyboardFocusesAndClicksTheButtons) {
+  Session* s = Start();
+  ASSERT_NE(s, nullptr);
+  Move(*s, kClient, kOnBackground);  // without a window manager the keys go to the window under the pointer
+  ASSERT_TRUE(Settled(*s));
+  const Image before = x().Grab(s->window, 0, 0, 641, 480);
+  x().Key("Tab");
+  EXPECT_EQ(Shows(*s, kHelp, "setupwizardhelp"), "");
+  const Image after = x().Grab(s->window, 0, 0, 641, 480);
+  int wrong = 0;
+  for (int y = kSetup.y - 1; y <= kSetup.y + kSetup.h; ++y)
+    for (int x = kSetup.x - 1; x <= kSetup.x + kSetup.w; ++x) {
+      if (x >= kSetup.x && x < kSetup.x + kSetup.w && y >= kSetup.y && y < kSetup.y + kSetup.h) continue;
+      const std::uint32_t p = before.At(x, y);
+      const bool light = ((p >> 16 & 0xFF) * 299 + (p >> 8 & 0xFF) * 587 + (p & 0xFF) * 114) / 1000 >= 128;
+      wrong += after.At(x, y) != ((x + y) % 2 != 0 ? p : light ? 0xFF000000u : 0xFFFFFFFFu);
+    }
+  EXPECT_EQ(wrong, 0) << "pixels of the focus ring";
+  x().Key("Tab");
+  x().Key("Tab");
+  EXPECT_EQ(Shows(*s, kHelp, "documentationhelp"), "");
+  x().Key("Return");
+  EXPECT_TRUE(WaitLog("open", 1));
+  x().Key("Tab");
+  x().Key("space");
+  EXPECT_EQ(s->process->Wait(kPlatform.exit_deadline), 0);
+}
+
 // The mouse wheel and the extra buttons are no mouse buttons to the procedures.
 TEST_F(Bare, WheelAndExtraButtonsDoNothing) {
   Session* s = Start();
