@@ -16,7 +16,7 @@ check "a disc from own and sample files" make_disc "$work/own" "$work/disc"
 check "the user's picture at its place" cmp -s "$work/own/HELP.GIF" "$work/disc/Setup/images/help.gif"
 check "the user's program at its place, executable" test -x "$work/disc/Setup/Setup.exe"
 check "the sample's busy pointer" cmp -s "$build/disc/Setup/images/hourglas.ani" "$work/disc/Setup/images/hourglas.ani"
-check "the launcher at the root" cmp -s "$build/autorun" "$work/disc/autorun"
+check "the launcher at the root" cmp -s "$build/disc/autorun" "$work/disc/autorun"
 echo "plain text" >"$work/bad/exitdown.gif"
 make_disc "$work/bad" "$work/bad-disc"
 check "a file that is no picture is refused by name, and nothing is written" \
