@@ -8,7 +8,6 @@
 #   <build>/disc-launcher/autorun.debug, its debug information
 include(ExternalProject)
 
-find_program(AUTORUN_OBJCOPY objcopy REQUIRED)
 set(bullseye ${PROJECT_BINARY_DIR}/bullseye)
 set(sysroot ${bullseye}/sysroot)
 # The desktop's libraries with what they depend on (NAME+), the headers and
@@ -48,8 +47,8 @@ set(debug ${PROJECT_BINARY_DIR}/disc-launcher/autorun.debug)
 add_custom_command(
   OUTPUT ${PROJECT_BINARY_DIR}/disc/autorun ${debug}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/disc
-  COMMAND ${AUTORUN_OBJCOPY} --only-keep-debug ${linked} ${debug}
-  COMMAND ${AUTORUN_OBJCOPY} --strip-all --add-gnu-debuglink=${debug} ${linked} ${PROJECT_BINARY_DIR}/disc/autorun
+  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${linked} ${debug}
+  COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${debug} ${linked} ${PROJECT_BINARY_DIR}/disc/autorun
   DEPENDS ${linked} disc_launcher_build
   COMMENT "Stripping the disc's launcher into disc/autorun"
   VERBATIM)
