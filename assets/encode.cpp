@@ -112,6 +112,16 @@ bool WriteGif(GifFileType* gif, const IndexedImage& image, const ColorMapObject&
 
 }  // namespace
 
+pictures::Image Expand(const IndexedImage& image) {
+  pictures::Image out{image.width, image.height, {}};
+  out.pixels.reserve(image.indices.size());
+  for (std::uint8_t i : image.indices) {
+    const Rgb c = image.palette.at(i);
+    out.pixels.push_back(0xFF000000u | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b);
+  }
+  return out;
+}
+
 std::vector<std::uint8_t> EncodeBmp24(const pictures::Image& image) {
   if (!ValidImage(image, pictures::kMaxPictureSide)) return {};
   const std::uint32_t stride = StrideBytes(image.width, 24);

@@ -27,6 +27,10 @@ struct IndexedImage {
   std::vector<Rgb> palette;
 };
 
+// The pixels an indexed picture stands for, opaque: what a reader of any of
+// the encodings below gives back.
+pictures::Image Expand(const IndexedImage& image);
+
 // 24-bit BMP: 14-byte file header, 40-byte info header, bottom-up rows padded
 // to 4 bytes, 3780 pixels per metre. Alpha is ignored.
 std::vector<std::uint8_t> EncodeBmp24(const pictures::Image& image);

@@ -28,22 +28,16 @@ assets::IndexedImage Stripes(int width, int height) {
   return image;
 }
 
-pictures::Image Opaque(const assets::IndexedImage& f) {
-  pictures::Image image{f.width, f.height, {}};
-  for (std::uint8_t i : f.indices) image.pixels.push_back(0xFF000000u | f.palette[i].r << 16 | f.palette[i].g << 8 | f.palette[i].b);
-  return image;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) return std::fprintf(stderr, "usage: make_seeds <folder>\n"), 2;
-  const Bytes cur = assets::EncodeCur1(Opaque(Stripes(16, 16)), 3, 5), ico = assets::EncodeIco4(Stripes(16, 16));
-  const Bytes small = assets::EncodeBmp24(Opaque(Stripes(8, 6))), large = assets::EncodeBmp24(Opaque(Stripes(48, 32)));
+  const Bytes cur = assets::EncodeCur1(assets::Expand(Stripes(16, 16)), 3, 5), ico = assets::EncodeIco4(Stripes(16, 16));
+  const Bytes small = assets::EncodeBmp24(assets::Expand(Stripes(8, 6))), large = assets::EncodeBmp24(assets::Expand(Stripes(48, 32)));
   std::map<std::string, Bytes> seeds = {
       {"picture/encoded.gif", assets::EncodeGif(Stripes(13, 9))}, {"picture/encoded.bmp", small},
       {"picture/encoded.ico", ico}, {"picture/encoded.cur", cur}, {"cursor/encoded.cur", cur}, {"cursor/still.ico", ico},
-      {"cursor/encoded.ani", assets::EncodeAni(std::vector{cur, assets::EncodeCur1(Opaque(Stripes(32, 32)), 0, 9)}, 6)},
+      {"cursor/encoded.ani", assets::EncodeAni(std::vector{cur, assets::EncodeCur1(assets::Expand(Stripes(32, 32)), 0, 9)}, 6)},
   };
   for (auto version : {assets::StorageVersion::V3, assets::StorageVersion::V4}) {
     const std::string v = std::to_string(static_cast<int>(version));

@@ -1,6 +1,6 @@
 #pragma once
 // GIF reader over a byte span, through giflib; the Windows build decodes the
-// pixels with the system's picture loader instead (platform/win32/gif_decoder.cpp)
+// pixels with the system's picture loader instead (pictures/win32_gif.cpp)
 // and the same contract. Shows the first image composed
 // on its logical screen: pixels the image does not cover and pixels of the
 // transparent index are 0x00000000. Strict: the image must lie inside the

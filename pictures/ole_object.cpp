@@ -22,7 +22,7 @@ constexpr std::u16string_view kNativeName = u"\x01" u"Ole10Native";
 constexpr std::size_t kBmpFileHeaderSize = 14;
 
 using Bytes = std::span<const std::uint8_t>;
-using Status = std::optional<ObjectError>;  // empty means success
+using Status = std::optional<PictureError>;  // empty means success
 
 // Callers check bounds first; these only assemble little-endian values.
 std::uint16_t U16(Bytes b, std::size_t at) { return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8); }
@@ -79,19 +79,19 @@ struct Entry {
 // data does not hold (`beyond`); a chain of more than `present` units loops.
 // With `expected`, the chain must have exactly that many units.
 Status FollowChain(const std::vector<std::uint32_t>& table, std::uint32_t start, std::uint64_t present,
-                   std::optional<std::uint64_t> expected, ObjectError beyond, std::vector<std::uint32_t>* out) {
+                   std::optional<std::uint64_t> expected, PictureError beyond, std::vector<std::uint32_t>* out) {
   out->clear();
   const std::uint64_t limit = expected ? std::min(*expected, present) : present;
   if (expected == 0) return std::nullopt;  // an empty stream needs no sectors, whatever its start says
   out->reserve(limit);
   for (std::uint32_t cur = start; cur != kEndOfChain; cur = table[cur]) {
-    if (cur > kMaxRegularSector || cur >= table.size()) return ObjectError::BadChain;
+    if (cur > kMaxRegularSector || cur >= table.size()) return PictureError::BadData;
     if (cur >= present) return beyond;
-    if (out->size() == limit) return ObjectError::BadChain;  // longer than the stream, or a loop
+    if (out->size() == limit) return PictureError::BadData;  // longer than the stream, or a loop
     out->push_back(cur);
   }
   // StreamView::Copy relies on this: a stream's units cover its whole size.
-  if (expected && out->size() != *expected) return ObjectError::BadChain;
+  if (expected && out->size() != *expected) return PictureError::BadData;
   return std::nullopt;
 }
 
@@ -139,17 +139,17 @@ class CompoundFile {
 };
 
 Status CompoundFile::ReadHeader() {
-  if (file_.size() < kHeaderSize) return ObjectError::Truncated;
-  if (!std::equal(kSignature.begin(), kSignature.end(), file_.begin())) return ObjectError::BadHeader;
+  if (file_.size() < kHeaderSize) return PictureError::Truncated;
+  if (!std::equal(kSignature.begin(), kSignature.end(), file_.begin())) return PictureError::BadField;
   if (std::any_of(file_.begin() + 8, file_.begin() + 24, [](std::uint8_t b) { return b != 0; })) {
-    return ObjectError::BadHeader;  // the header's class field is always zero
+    return PictureError::BadField;  // the header's class field is always zero
   }
   major_ = U16(file_, 26);
   shift_ = U16(file_, 30);
   const bool geometry_ok = (major_ == 3 && shift_ == 9) || (major_ == 4 && shift_ == 12);
-  if (!geometry_ok || U16(file_, 28) != 0xFFFE || U16(file_, 32) != kMiniSectorShift) return ObjectError::BadHeader;
-  if (major_ == 3 && U32(file_, 40) != 0) return ObjectError::BadHeader;  // version 3 has no directory count
-  if (U32(file_, 56) != kMiniStreamCutoff) return ObjectError::BadHeader;
+  if (!geometry_ok || U16(file_, 28) != 0xFFFE || U16(file_, 32) != kMiniSectorShift) return PictureError::BadField;
+  if (major_ == 3 && U32(file_, 40) != 0) return PictureError::BadField;  // version 3 has no directory count
+  if (U32(file_, 56) != kMiniStreamCutoff) return PictureError::BadField;
   fat_sectors_ = U32(file_, 44);
   first_dir_ = U32(file_, 48);
   first_minifat_ = U32(file_, 60);
@@ -159,13 +159,13 @@ Status CompoundFile::ReadHeader() {
   const std::uint64_t sectors = file_.size() >> shift_;  // including the header's own
   present_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(sectors == 0 ? 0 : sectors - 1,
                                                                  kMaxRegularSector + std::uint64_t{1}));
-  if (fat_sectors_ == 0) return ObjectError::BadHeader;
+  if (fat_sectors_ == 0) return PictureError::BadField;
   const std::uint64_t per_sector = (std::uint64_t{1} << shift_) / 4;
   if (fat_sectors_ > kHeaderDifatEntries + std::uint64_t{difat_sectors_} * (per_sector - 1)) {
-    return ObjectError::BadHeader;  // more FAT sectors than the DIFAT can list
+    return PictureError::BadField;  // more FAT sectors than the DIFAT can list
   }
   if (fat_sectors_ > present_ || difat_sectors_ > present_ || minifat_sectors_ > present_) {
-    return ObjectError::Truncated;
+    return PictureError::Truncated;
   }
   return std::nullopt;
 }
@@ -176,9 +176,9 @@ Status CompoundFile::CollectFatSectors(std::vector<std::uint32_t>* fat_sectors) 
   const std::uint32_t per_difat = (std::uint32_t{1} << shift_) / 4 - 1;
   std::vector<bool> used(present_, false);  // a sector listed twice means a loop
   auto take = [&](std::uint32_t sector) -> Status {
-    if (sector > kMaxRegularSector) return ObjectError::BadChain;
-    if (sector >= present_) return ObjectError::Truncated;
-    if (used[sector]) return ObjectError::BadChain;
+    if (sector > kMaxRegularSector) return PictureError::BadData;
+    if (sector >= present_) return PictureError::Truncated;
+    if (used[sector]) return PictureError::BadData;
     used[sector] = true;
     return std::nullopt;
   };
@@ -217,7 +217,7 @@ Status CompoundFile::LoadFat() {
 Status CompoundFile::RegularStream(std::uint32_t start, std::uint64_t size, std::optional<std::uint64_t> expected,
                                    StreamView* out) const {
   std::vector<std::uint32_t> chain;
-  if (Status s = FollowChain(fat_, start, present_, expected, ObjectError::Truncated, &chain)) return s;
+  if (Status s = FollowChain(fat_, start, present_, expected, PictureError::Truncated, &chain)) return s;
   out->storage = file_;
   out->unit_shift = shift_;
   out->size = expected ? size : std::uint64_t{chain.size()} << shift_;
@@ -230,9 +230,9 @@ Status CompoundFile::RegularStream(std::uint32_t start, std::uint64_t size, std:
 Status CompoundFile::LoadDirectory() {
   if (Status s = RegularStream(first_dir_, 0, std::nullopt, &dir_)) return s;
   dir_entries_ = dir_.size / kDirEntrySize;
-  if (dir_entries_ == 0) return ObjectError::BadChain;
+  if (dir_entries_ == 0) return PictureError::BadData;
   const Entry root = ParseEntry(0);
-  if (root.type != kRootType) return ObjectError::BadDirectory;
+  if (root.type != kRootType) return PictureError::BadField;
   return std::nullopt;
 }
 
@@ -276,18 +276,18 @@ Status CompoundFile::FindStream(std::u16string_view name, Entry* out) const {
     const std::uint32_t id = pending.back();
     pending.pop_back();
     if (id == kNoStream) continue;
-    if (id == 0 || id >= dir_entries_ || visited[id]) return ObjectError::BadDirectory;
+    if (id == 0 || id >= dir_entries_ || visited[id]) return PictureError::BadField;
     visited[id] = true;
     const Entry e = ParseEntry(id);
-    if ((e.type != kStorageType && e.type != kStreamType) || !e.name_ok) return ObjectError::BadDirectory;
+    if ((e.type != kStorageType && e.type != kStreamType) || !e.name_ok) return PictureError::BadField;
     if (NameEquals(e.name, name)) {
-      if (found || e.type != kStreamType) return ObjectError::BadDirectory;
+      if (found || e.type != kStreamType) return PictureError::BadField;
       found = e;
     }
     pending.push_back(e.right);
     pending.push_back(e.left);
   }
-  if (!found) return ObjectError::NoNativeStream;
+  if (!found) return PictureError::NotAPicture;
   *out = *found;
   return std::nullopt;
 }
@@ -317,7 +317,7 @@ Status CompoundFile::OpenStream(const Entry& e, StreamView* out) {
   // Mini sectors past the mini stream are a bad index, not missing data: the
   // mini stream's own chain was already checked complete.
   if (Status s = FollowChain(minifat_, e.start, present, CeilShift(e.size, kMiniSectorShift),
-                             ObjectError::BadChain, &chain)) {
+                             PictureError::BadData, &chain)) {
     return s;
   }
   out->storage = file_;
@@ -335,15 +335,15 @@ Status CompoundFile::OpenStream(const Entry& e, StreamView* out) {
 // The native data: a 32-bit length, then that many bytes starting with the
 // bitmap file, whose own size field says where it ends. The bitmap is viewed
 // in place where its sectors follow each other, and copied to `scratch` otherwise.
-std::variant<Bytes, ObjectError> ReadBitmap(const StreamView& stream, std::vector<std::uint8_t>& scratch) {
-  if (stream.size < 4 + kBmpFileHeaderSize) return ObjectError::BadNativeData;
+std::variant<Bytes, PictureError> ReadBitmap(const StreamView& stream, std::vector<std::uint8_t>& scratch) {
+  if (stream.size < 4 + kBmpFileHeaderSize) return PictureError::BadField;
   std::array<std::uint8_t, 4 + kBmpFileHeaderSize> head;
   stream.Copy(0, head.size(), head.data());
   const std::uint32_t native = U32(head, 0);
-  if (native > stream.size - 4 || native < kBmpFileHeaderSize) return ObjectError::BadNativeData;
-  if (head[4] != 'B' || head[5] != 'M') return ObjectError::BadNativeData;
+  if (native > stream.size - 4 || native < kBmpFileHeaderSize) return PictureError::BadField;
+  if (head[4] != 'B' || head[5] != 'M') return PictureError::BadField;
   const std::uint32_t bmp_size = U32(head, 6);
-  if (bmp_size < kBmpFileHeaderSize || bmp_size > native) return ObjectError::BadNativeData;
+  if (bmp_size < kBmpFileHeaderSize || bmp_size > native) return PictureError::BadField;
   if (const std::uint8_t* in_place = stream.Contiguous(4, bmp_size)) return Bytes(in_place, bmp_size);
   scratch.resize(bmp_size);
   stream.Copy(4, scratch.size(), scratch.data());
@@ -352,25 +352,12 @@ std::variant<Bytes, ObjectError> ReadBitmap(const StreamView& stream, std::vecto
 
 }  // namespace
 
-std::string_view Describe(ObjectError error) {
-  switch (error) {
-    case ObjectError::Truncated: return "the picture object ends before the data it describes";
-    case ObjectError::BadRecord: return "the picture object's record header is malformed";
-    case ObjectError::BadHeader: return "the picture object's storage header is malformed";
-    case ObjectError::BadChain: return "a sector chain in the picture object is broken or loops";
-    case ObjectError::BadDirectory: return "the picture object's directory is malformed or loops";
-    case ObjectError::NoNativeStream: return "the picture object has no native data stream";
-    case ObjectError::BadNativeData: return "the picture object's native data does not hold a bitmap";
-  }
-  return "unknown picture object error";
-}
-
-std::variant<std::span<const std::uint8_t>, ObjectError> ExtractObjectBitmap(
+std::variant<std::span<const std::uint8_t>, PictureError> ExtractObjectBitmap(
     std::span<const std::uint8_t> object, std::vector<std::uint8_t>& scratch) {
-  if (object.size() < kRecordSize) return ObjectError::Truncated;
-  if (U16(object, 0) != kRecordSize) return ObjectError::BadRecord;
+  if (object.size() < kRecordSize) return PictureError::Truncated;
+  if (U16(object, 0) != kRecordSize) return PictureError::BadField;
   const std::uint32_t storage_size = U32(object, 2);
-  if (storage_size > object.size() - kRecordSize) return ObjectError::Truncated;
+  if (storage_size > object.size() - kRecordSize) return PictureError::Truncated;
   CompoundFile file(object.subspan(kRecordSize, storage_size));
   if (Status s = file.Open()) return *s;
   Entry native;
@@ -380,10 +367,10 @@ std::variant<std::span<const std::uint8_t>, ObjectError> ExtractObjectBitmap(
   return ReadBitmap(stream, scratch);
 }
 
-std::variant<std::vector<std::uint8_t>, ObjectError> ExtractObjectBitmap(std::span<const std::uint8_t> object) {
+std::variant<std::vector<std::uint8_t>, PictureError> ExtractObjectBitmap(std::span<const std::uint8_t> object) {
   std::vector<std::uint8_t> scratch;
   auto bitmap = ExtractObjectBitmap(object, scratch);
-  if (auto* error = std::get_if<ObjectError>(&bitmap)) return *error;
+  if (auto* error = std::get_if<PictureError>(&bitmap)) return *error;
   const auto bytes = std::get<std::span<const std::uint8_t>>(bitmap);
   return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }

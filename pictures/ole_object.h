@@ -7,31 +7,27 @@
 
 #include <cstdint>
 #include <span>
-#include <string_view>
 #include <variant>
 #include <vector>
 
+#include "pictures/picture.h"
+
 namespace pictures {
 
-enum class ObjectError {
-  Truncated,       // the record, header, a sector or a stream reaches past the end
-  BadRecord,       // object record fields (header length, storage length) wrong
-  BadHeader,       // compound file signature, version, sector shifts, counts
-  BadChain,        // a sector index out of range, a loop, or a chain too short
-  BadDirectory,    // directory entries malformed, or the tree loops
-  NoNativeStream,  // no "\x01Ole10Native" stream under the root
-  BadNativeData,   // the stream's length prefix does not fit the stream
-};
-std::string_view Describe(ObjectError error);
+// Errors are the picture readers' own: Truncated when the record, header, a
+// sector or a stream reaches past the end; BadField for a malformed record,
+// storage header or directory, or native data that holds no bitmap; BadData
+// for a sector chain that leaves the file, loops or ends short; NotAPicture
+// when there is no "\x01Ole10Native" stream.
 
 // The bitmap file held in the object's native data: a view into `object`
 // where the stream lies in one piece (as the generator writes it), otherwise
 // a view of `scratch`, which then holds a copy.
-std::variant<std::span<const std::uint8_t>, ObjectError> ExtractObjectBitmap(
+std::variant<std::span<const std::uint8_t>, PictureError> ExtractObjectBitmap(
     std::span<const std::uint8_t> object, std::vector<std::uint8_t>& scratch);
 
 // The same, always as a copy.
-std::variant<std::vector<std::uint8_t>, ObjectError> ExtractObjectBitmap(
+std::variant<std::vector<std::uint8_t>, PictureError> ExtractObjectBitmap(
     std::span<const std::uint8_t> object);
 
 }  // namespace pictures

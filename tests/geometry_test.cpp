@@ -2,6 +2,7 @@
 // design-time pictures, a new picture's effect on a control, the mouse
 // arguments, drawing the client area, and running a bound procedure.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -173,7 +174,7 @@ TEST(Controls, BuiltInPicturesFitTheirControls) {
     EXPECT_EQ((PixelRect{s.area.x, s.area.y, w, h}), place) << int(control);
   }
   EXPECT_EQ(std::get<Image>(DecodePicture(assets::WindowIcon())).width, 32);
-  EXPECT_FALSE(picture_test::ErrorOf(DecodeCursorFile(assets::HandPointer())));
+  EXPECT_THAT(DecodeCursorFile(assets::HandPointer()), testing::VariantWith<pictures::CursorFile>(testing::_));
 }
 
 }  // namespace

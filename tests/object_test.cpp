@@ -2,6 +2,7 @@
 // back whole. The object is built into the launcher, so damaged objects are the
 // fuzzer's business, not a disc's.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "assets/picture_object.h"
@@ -48,7 +49,6 @@ TEST(PictureObject, TheReaderGivesBackWhatTheWriterHoldsInPlace) {
     const Bytes object = Built(bmp, version);
     Bytes scratch;
     const auto found = pictures::ExtractObjectBitmap(object, scratch);
-    ASSERT_EQ(ErrorOf(found), std::nullopt) << bmp.size();
     const auto view = std::get<std::span<const std::uint8_t>>(found);
     EXPECT_TRUE(std::equal(view.begin(), view.end(), bmp.begin(), bmp.end())) << bmp.size();
     EXPECT_TRUE(scratch.empty() && view.data() > object.data() && view.data() + view.size() <= object.data() + object.size());
@@ -57,8 +57,7 @@ TEST(PictureObject, TheReaderGivesBackWhatTheWriterHoldsInPlace) {
   Object o{Built(kFull)};
   std::swap_ranges(o.b.begin() + o.Sector(o.Native(1)), o.b.begin() + o.Sector(o.Native(2)), o.b.begin() + o.Sector(o.Native(2)));
   o.Set(o.Fat(o.Native(0)), o.Native(2)), o.Set(o.Fat(o.Native(2)), o.Native(1)), o.Set(o.Fat(o.Native(1)), o.Native(3));
-  EXPECT_EQ(ErrorOf(pictures::ExtractObjectBitmap(o.b)), std::nullopt);
-  EXPECT_EQ(std::get<Bytes>(pictures::ExtractObjectBitmap(o.b)), kFull);
+  EXPECT_THAT(pictures::ExtractObjectBitmap(o.b), testing::VariantWith<Bytes>(kFull));
 }
 
 }  // namespace

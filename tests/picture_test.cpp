@@ -2,6 +2,7 @@
 // layout they accept, the error for each check they make, and a clean error
 // for every truncation of a good file.
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -23,7 +24,8 @@ namespace {
 using namespace picture_test;
 using pictures::Image;
 using E = pictures::PictureError;
-using Error = std::optional<E>;
+using testing::_;
+using testing::VariantWith;
 constexpr std::uint32_t kCap = pictures::kMaxPictureSide;
 
 Bytes Patched(Bytes b, std::size_t at, int bytes, std::uint32_t v) { return Put(b, at, bytes, v), b; }
@@ -95,9 +97,7 @@ assets::IndexedImage Shown(assets::IndexedImage f, const Dib& d) {
 }
 
 void ExpectShows(const pictures::PictureResult& result, const Image& expected, const std::string& name) {
-  ASSERT_EQ(ErrorOf(result), std::nullopt) << name;
-  EXPECT_EQ(std::get<Image>(result).width, expected.width) << name;
-  EXPECT_EQ(std::get<Image>(result).pixels, expected.pixels) << name;
+  EXPECT_THAT(result, VariantWith<Image>(testing::FieldsAre(expected.width, expected.height, expected.pixels))) << name;
 }
 
 TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
@@ -109,29 +109,29 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
       {"interlaced gif", WriteGif({6, 11, 0, 0, true}), MakeF(6, 11)},
       {"gif with a local colour table", LocalTable(assets::EncodeGif(MakeIndexedF(6, 5))), MakeF(6, 5)},
       {"gif with a table size but no local table", Patched(assets::EncodeGif(MakeIndexedF(6, 5)), 798, 1, 7), MakeF(6, 5)},
-      {"bytes after an icon", Cat({WriteIcon({{f, {.bits = 24}}}), Bytes(24, 0xFF)}), Expand(f, 0)},
+      {"bytes after an icon", Cat({WriteIcon({{f, {.bits = 24}}}), Bytes(24, 0xFF)}), Expanded(f, 0)},
   };
   for (int bits : {1, 4, 8, 24, 32}) {
     const assets::IndexedImage f17 = bits == 1 ? TwoColours(17, 5) : MakeIndexedF(17, 5);
-    rows.push_back({std::to_string(bits) + "-bit bmp", WriteBmp(f17, {.bits = bits}), Expand(f17)});
-    rows.push_back({std::to_string(bits) + "-bit top-down bmp", WriteBmp(f17, {.bits = bits, .top_down = true}), Expand(f17)});
-    rows.push_back({std::to_string(bits) + "-bit ico", WriteIcon({{f17, {.bits = bits}}}), Expand(f17, 0)});
+    rows.push_back({std::to_string(bits) + "-bit bmp", WriteBmp(f17, {.bits = bits}), Expanded(f17)});
+    rows.push_back({std::to_string(bits) + "-bit top-down bmp", WriteBmp(f17, {.bits = bits, .top_down = true}), Expanded(f17)});
+    rows.push_back({std::to_string(bits) + "-bit ico", WriteIcon({{f17, {.bits = bits}}}), Expanded(f17, 0)});
   }
   const assets::IndexedImage mixed = MakeMixed(23, 9);
-  for (const auto& [name, d] : kBitmapForms) rows.push_back({name, WriteBmp(mixed, d), Expand(Shown(mixed, d))});
+  for (const auto& [name, d] : kBitmapForms) rows.push_back({name, WriteBmp(mixed, d), Expanded(Shown(mixed, d))});
   assets::IndexedImage blank = f;
   blank.indices.assign(30, 0);
-  rows.push_back({"rle8 moving to the right edge, then ending the top row", Rle8({0, 2, 6, 4, 0, 0, 0, 1}), Expand(blank)});
+  rows.push_back({"rle8 moving to the right edge, then ending the top row", Rle8({0, 2, 6, 4, 0, 0, 0, 1}), Expanded(blank)});
   Bytes mask_set = WriteIcon({{f, {.bits = 32, .alpha = true}}});
   std::fill(mask_set.end() - 20, mask_set.end(), 0xFF);
-  rows.push_back({"alpha decides over the mask", mask_set, Expand(f, 0)});
+  rows.push_back({"alpha decides over the mask", mask_set, Expanded(f, 0)});
   // An icon file shows its first 32x32 entry, else its first largest one.
   const auto entry = [](int w, int h, bool chosen = false) {
     assets::IndexedImage e = MakeIndexedF(w, h);
     if (chosen) e.palette[0] = {255, 255, 255};
     return std::pair{e, Dib{.bits = 24}};
   };
-  const auto shows = [&](int w, int h) { return Expand(entry(w, h, true).first, 0); };
+  const auto shows = [&](int w, int h) { return Expanded(entry(w, h, true).first, 0); };
   rows.push_back({"32x32 among others", WriteIcon({entry(16, 16), entry(48, 48), entry(32, 32, true)}), shows(32, 32)});
   rows.push_back({"first of the largest", WriteIcon({entry(40, 40, true), entry(40, 40)}), shows(40, 40)});
   for (const auto& [name, bytes, image] : rows) ExpectShows(pictures::DecodePicture(bytes), image, name);
@@ -142,7 +142,7 @@ TEST(Pictures, GifWalkFindsTheScreenAndTheFirstImage) {
   const TestGif kGifs[] = {{6, 11}, {20, 14, 9, 3}, {6, 11, 0, 0, true, 2}, {8, 12, 2, 1, false, -1, true}};
   for (const TestGif& t : kGifs) {
     const auto read = pictures::ReadGifStructure(WriteGif(t));
-    ASSERT_EQ(ErrorOf(read), std::nullopt);
+    ASSERT_THAT(read, VariantWith<pictures::GifStructure>(_));
     const pictures::GifStructure& g = std::get<pictures::GifStructure>(read);
     EXPECT_EQ((std::vector{g.screen_width, g.screen_height, g.left, g.top, g.width, g.height, int{g.interlaced},
                            g.transparent_index}),
@@ -216,9 +216,9 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"ico png entry", png, E::Unsupported},
   };
   for (const auto& [name, bytes, error] : rows) {
-    EXPECT_EQ(ErrorOf(pictures::DecodePicture(bytes)), error) << name;
+    EXPECT_THAT(pictures::DecodePicture(bytes), VariantWith<E>(error)) << name;
     if (std::string(name).starts_with("gif")) {
-      EXPECT_EQ(ErrorOf(pictures::ReadGifStructure(bytes)), error) << name;
+      EXPECT_THAT(pictures::ReadGifStructure(bytes), VariantWith<E>(error)) << name;
     }
   }
 }
@@ -248,7 +248,7 @@ Bytes Anih(std::uint32_t frames, std::uint32_t steps, std::uint32_t jiffies, std
 Image Mono(int w, int h) {
   assets::IndexedImage f = MakeIndexedF(w, h);
   f.palette = {{0, 0, 0}, {255, 255, 255}, {255, 255, 255}};
-  return Expand(f, 0);
+  return Expanded(f, 0);
 }
 // Frame i: 32x32, 16x9 or 7x5 with its own hotspot.
 Bytes Pointer(int i) {
@@ -263,7 +263,7 @@ Bytes Icons(int n) {
 
 // Frame sizes, hotspots, then (frame, jiffies) per step.
 std::vector<int> Shown(const pictures::CursorResult& r) {
-  if (ErrorOf(r)) return {-1, static_cast<int>(*ErrorOf(r))};
+  if (const E* error = std::get_if<E>(&r)) return {-1, static_cast<int>(*error)};
   std::vector<int> out;
   for (const pictures::CursorFrame& f : std::get<pictures::CursorFile>(r).frames)
     out.insert(out.end(), {f.image.width, f.image.height, f.hotspot_x, f.hotspot_y});
@@ -313,8 +313,8 @@ TEST(Pointers, RefuseEachBrokenRule) {
       {"an icon holding text", Riff({anih, rate, List("fram", Cat({Icons(2), Chunk("icon", Bytes(9, 'a'))}))}),
        E::NotAPicture},
   };
-  ASSERT_EQ(ErrorOf(pictures::DecodeCursorFile(good)), std::nullopt);
-  for (const auto& [name, bytes, error] : rows) EXPECT_EQ(ErrorOf(pictures::DecodeCursorFile(bytes)), error) << name;
+  ASSERT_THAT(pictures::DecodeCursorFile(good), VariantWith<pictures::CursorFile>(_));
+  for (const auto& [name, bytes, error] : rows) EXPECT_THAT(pictures::DecodeCursorFile(bytes), VariantWith<E>(error)) << name;
 }
 
 // Every strict prefix of a good file is an error, and the GIF walk agrees with the decoder on it.
@@ -327,19 +327,20 @@ TEST(Readers, RefuseEveryTruncation) {
                             Riff({Anih(2, 3, 5, 3), Chunk("seq ", Words({1, 0, 1})), List("fram", Icons(2))})};
   for (const Bytes& file : pictures)
     for (std::size_t n = 0; n < file.size(); ++n) {
-      const Error error = ErrorOf(pictures::DecodePicture(Cut(file, n)));
-      ASSERT_NE(error, std::nullopt) << n << " of " << file.size();
-      EXPECT_TRUE(file[0] != 'G' || ErrorOf(pictures::ReadGifStructure(Cut(file, n))) ==
-                                        ErrorOf(pictures::DecodeGif(Cut(file, n)))) << n;
+      const auto shown = pictures::DecodePicture(Cut(file, n));
+      ASSERT_THAT(shown, VariantWith<E>(_)) << n << " of " << file.size();
+      if (file[0] == 'G') {
+        EXPECT_THAT(pictures::ReadGifStructure(Cut(file, n)), VariantWith<E>(std::get<E>(pictures::DecodeGif(Cut(file, n))))) << n;
+      }
       EXPECT_FALSE(pictures::ViewBmp24(Cut(file, n))) << n;
       // A bitmap cut short that says so in its size is refused as well.
       if (file[0] == 'B' && n >= 6) {
-        EXPECT_NE(ErrorOf(pictures::DecodePicture(Patched(Cut(file, n), 2, 4, n))), std::nullopt) << n;
+        EXPECT_THAT(pictures::DecodePicture(Patched(Cut(file, n), 2, 4, n)), VariantWith<E>(_)) << n;
       }
     }
   for (const Bytes& file : pointers)
     for (std::size_t n = 0; n < file.size(); ++n)
-      ASSERT_NE(ErrorOf(pictures::DecodeCursorFile(Cut(file, n))), std::nullopt) << n << " of " << file.size();
+      ASSERT_THAT(pictures::DecodeCursorFile(Cut(file, n)), VariantWith<E>(_)) << n << " of " << file.size();
 }
 
 // Inputs kept under tests/regressions/<reader>/ (what the fuzzers caught, and
@@ -360,8 +361,11 @@ TEST(Readers, KeptHostileInputsStaySane) {
       const auto bomb = kBombs.find(file.path().filename());
       if (bomb == kBombs.end()) continue;
       const auto shown = pictures::DecodePicture(bytes);
-      EXPECT_EQ(ErrorOf(shown), std::holds_alternative<E>(bomb->second) ? Error(std::get<E>(bomb->second)) : std::nullopt);
-      EXPECT_TRUE(ErrorOf(shown) || std::get<Image>(shown).height == std::get<int>(bomb->second)) << bomb->first;
+      if (const E* error = std::get_if<E>(&bomb->second)) {
+        EXPECT_THAT(shown, VariantWith<E>(*error)) << bomb->first;
+      } else {
+        EXPECT_THAT(shown, VariantWith<Image>(testing::Field(&Image::height, std::get<int>(bomb->second)))) << bomb->first;
+      }
       ++files;
     }
   EXPECT_EQ(files, 4);

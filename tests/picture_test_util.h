@@ -28,16 +28,14 @@ inline assets::IndexedImage MakeIndexedF(int width, int height) {
   return f;
 }
 
-inline pictures::Image Expand(const assets::IndexedImage& f, int clear_column = -1) {
-  pictures::Image image{f.width, f.height, {}};
-  for (std::size_t i = 0; i < f.indices.size(); ++i) {
-    const assets::Rgb c = f.palette[f.indices[i]];
-    image.pixels.push_back(int(i % f.width) == clear_column ? 0 : 0xFF000000u | c.r << 16 | c.g << 8 | c.b);
-  }
+inline pictures::Image Expanded(const assets::IndexedImage& f, int clear_column = -1) {
+  pictures::Image image = assets::Expand(f);
+  for (std::size_t i = 0; i < image.pixels.size(); ++i)
+    if (int(i % f.width) == clear_column) image.pixels[i] = 0;
   return image;
 }
 
-inline pictures::Image MakeF(int width, int height) { return Expand(MakeIndexedF(width, height)); }
+inline pictures::Image MakeF(int width, int height) { return assets::Expand(MakeIndexedF(width, height)); }
 
 inline void Put(Bytes& b, std::size_t at, int bytes, std::uint32_t v) {
   for (int i = 0; i < bytes; ++i) b.at(at + i) = static_cast<std::uint8_t>(v >> 8 * i);
@@ -187,13 +185,6 @@ inline Bytes WriteIcon(const std::vector<std::pair<assets::IndexedImage, Dib>>& 
   }
   b.insert(b.end(), images.begin(), images.end());
   return b;
-}
-
-// The error a reader's result holds, or nothing.
-template <typename Result>
-auto ErrorOf(const Result& r) {
-  using Error = std::variant_alternative_t<1, Result>;
-  return std::holds_alternative<Error>(r) ? std::optional<Error>(std::get<Error>(r)) : std::nullopt;
 }
 
 }  // namespace picture_test

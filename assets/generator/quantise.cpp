@@ -59,14 +59,4 @@ IndexedImage Quantise(const pictures::Image& image, int max_colours) {
   return out;
 }
 
-pictures::Image Expand(const IndexedImage& image) {
-  pictures::Image out{image.width, image.height, {}};
-  out.pixels.reserve(image.indices.size());
-  for (std::uint8_t i : image.indices) {
-    const Rgb c = image.palette.at(i);
-    out.pixels.push_back(0xFF000000u | std::uint32_t{c.r} << 16 | std::uint32_t{c.g} << 8 | c.b);
-  }
-  return out;
-}
-
 }  // namespace assets

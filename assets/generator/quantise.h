@@ -10,7 +10,4 @@ namespace assets {
 // output. Throws std::runtime_error if the quantiser fails.
 IndexedImage Quantise(const pictures::Image& image, int max_colours);
 
-// Expands an indexed picture back to pixels (opaque).
-pictures::Image Expand(const IndexedImage& image);
-
 }  // namespace assets

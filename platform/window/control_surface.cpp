@@ -25,7 +25,7 @@ ControlSurface DesignSurface(const ControlLayout& control, std::vector<std::uint
   if (control.picture == nullptr) return s;
   if (control.kind == ControlKind::OleContainer) {
     auto bitmap = pictures::ExtractObjectBitmap(control.picture(), object_scratch);
-    if (std::holds_alternative<pictures::ObjectError>(bitmap))
+    if (std::holds_alternative<pictures::PictureError>(bitmap))
       throw RuntimeError("Load", std::string(control.name), Cause::DamagedPictureObject);
     auto bytes = std::get<std::span<const std::uint8_t>>(bitmap);
     // The usual 24-bit background is drawn from where it lies, saving a decoded copy.

@@ -261,12 +261,9 @@ class Disc {
     for (const PictureRow& p : kPictures) {
       // Ink along the top row and left column, a third colour in the last pixel: a shift by one shows.
       assets::IndexedImage image{p.w, p.h, {}, {p.paper, p.ink, {255, 128, 0}}};
-      Image& expected = expected_.emplace_back(Image{p.w, p.h, {}});
       for (int y = 0; y < p.h; ++y)
-        for (int x = 0; x < p.w; ++x) {
-          std::uint8_t i = image.indices.emplace_back(x == p.w - 1 && y == p.h - 1 ? 2 : x == 0 || y == 0 ? 1 : 0);
-          expected.pixels.push_back(0xFF000000u | image.palette[i].r << 16 | image.palette[i].g << 8 | image.palette[i].b);
-        }
+        for (int x = 0; x < p.w; ++x) image.indices.push_back(x == p.w - 1 && y == p.h - 1 ? 2 : x == 0 || y == 0 ? 1 : 0);
+      expected_.push_back(assets::Expand(image));
       Write(Picture(p.name), assets::EncodeGif(image));
     }
     const std::vector<std::vector<std::uint8_t>> frames = {assets::EncodeCur1(BusyFrame(0), 9, 13),

@@ -2,8 +2,8 @@
 // picture loading (OleLoadPicture, in every Windows version since the first
 // 32-bit ones) decodes the pixels. The result is the same as the giflib
 // reader's: the first image on its logical screen, transparent where the
-// image is transparent or does not reach. The Windows build links it into
-// the picture readers in place of pictures/gif.cpp.
+// image is transparent or does not reach. The Windows build takes it in place
+// of gif.cpp.
 
 #include "pictures/gif.h"
 
