@@ -104,7 +104,9 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
   const assets::IndexedImage f = MakeIndexedF(6, 5);
   std::vector<std::tuple<std::string, Bytes, Image>> rows = {
       {"encoded bmp", assets::EncodeBmp24(MakeF(641, 480)), MakeF(641, 480)},
-      {"encoded gif", assets::EncodeGif(MakeIndexedF(641, 3)), MakeF(641, 3)},
+      {"gif at the side cap", assets::EncodeGif(MakeIndexedF(kCap, 3)), MakeF(kCap, 3)},
+      {"bmp at the side cap", WriteBmp(MakeIndexedF(3, kCap), {}), MakeF(3, kCap)},
+      {"gif filling the file cap", [&] { Bytes g = assets::EncodeGif(f); return g.resize(pictures::kMaxPictureFileBytes), g; }(), MakeF(6, 5)},
       {"encoded ico", assets::EncodeIco4(MakeIndexedF(256, 256)), MakeF(256, 256)},
       {"interlaced gif", WriteGif({6, 11, 0, 0, true}), MakeF(6, 11)},
       {"gif with a local colour table", LocalTable(assets::EncodeGif(MakeIndexedF(6, 5))), MakeF(6, 5)},
@@ -199,6 +201,7 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"gif screen height 0xFFFF", Patched(gif, 8, 2, 0xFFFF), E::TooLarge},
       {"gif image width 0", Patched(gif, 794, 2, 0), E::BadField},
       {"gif image wider than the screen", Patched(gif, 794, 2, 7), E::BadField},
+      {"gif image below the screen", Patched(gif, 792, 2, 1), E::BadField},
       {"gif image height over the cap", Patched(gif, 796, 2, kCap + 1), E::TooLarge},
       {"gif code size 12", Patched(gif, 799, 1, 12), E::BadField},
       {"gif unknown record", Patched(gif, 789, 1, 0x2D), E::BadField},
@@ -301,6 +304,7 @@ TEST(Pointers, RefuseEachBrokenRule) {
       {"riff size cutting the last chunk", Patched(good, 4, 4, good.size() - 9), E::Truncated},
       {"anih of 35 bytes", Riff({Chunk("anih", Bytes(35)), rate, fram}), E::BadField},
       {"steps over the cap", Riff({Anih(3, pictures::kMaxCursorSteps + 1, 7), rate, fram}), E::TooLarge},
+      {"frames over the cap", Riff({Anih(pictures::kMaxCursorFrames + 1, 3, 7), rate, fram}), E::TooLarge},
       {"raw bitmap frames", Riff({Anih(3, 3, 7, 0), rate, fram}), E::Unsupported},
       {"sequence flag without seq", Riff({Anih(3, 3, 7, 3), rate, fram}), E::BadField},
       {"rate one short", Riff({anih, Chunk("rate", Words({7, 7})), fram}), E::BadField},

@@ -534,6 +534,10 @@ class LauncherTest : public ::testing::Test {
   Child& Spawn(const fs::path& where = {}, const std::vector<std::string>& env = {}, uid_t user = 0,
                std::vector<std::string> arguments = {}) {
     std::vector<std::string> argv = {Launcher()};
+    if (user != 0) {  // another user may not reach the build folder: a copy beside the disc
+      fs::copy_file(Launcher(), disc().root / "autorun", fs::copy_options::overwrite_existing);
+      argv[0] = (disc().root / "autorun").string();
+    }
     if (kPlatform.wine) argv.insert(argv.begin(), "wine");
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::string log = "Z:" + disc().log.string();  // the recording program's, as Windows names it
