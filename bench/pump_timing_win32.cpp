@@ -19,7 +19,7 @@
 
 #include "autorun/program.h"
 #include "bench/figures.h"
-#include "menu/pumping_wait.h"
+#include "menu/autorun_constants.h"
 #include "platform/win32/win32_runtime.h"
 
 namespace {
@@ -55,7 +55,7 @@ class TimingForm : public platform::Form {
     std::vector<double> waits;
     for (int round = 0; round < 3; ++round) {
       QueryPerformanceCounter(&before);
-      menu::PumpingWait(runtime_, 60000);
+      menu::PumpingWait(runtime_, menu::kExitWait);
       QueryPerformanceCounter(&after);
       waits.push_back(static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart));
     }

@@ -26,7 +26,7 @@
 
 #include "autorun/program.h"
 #include "bench/figures.h"
-#include "menu/pumping_wait.h"
+#include "menu/autorun_constants.h"
 #include "platform/x11/x11_runtime.h"
 
 namespace {
@@ -35,8 +35,8 @@ using Clock = std::chrono::steady_clock;
 using platform::Control;
 using platform::MouseEvent;
 
-constexpr menu::WaitCount kShortWait = 60000;
-constexpr menu::WaitCount kLongWait = 3400000;
+constexpr menu::WaitCount kShortWait = menu::kExitWait;
+constexpr menu::WaitCount kLongWait = menu::kSetupWizardWait;
 // The two pictures of the Exit button, alternated so that every set changes what is shown.
 constexpr std::array<std::string_view, 2> kButtonPictures = {"setup\\images\\exitdown.gif",
                                                              "setup\\images\\exit.gif"};

@@ -19,6 +19,7 @@
 #include "platform/disc/posix_disc.h"
 #include "platform/disc/process.h"
 #include "platform/error_text.h"
+#include "tests/support/disc_faults.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -26,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 using platform::Cause;
 using platform::FileError;
-using testing_support::TempDir;
+using namespace testing_support;
 
 platform::PosixDisc g_disc;
 
@@ -78,22 +79,24 @@ TEST(DiscPath, FindsEachSpellingTheWayAFreshSearchWould) {
 
 TEST(DiscFile, ReadsRegularFilesWholeAndNothingThatCouldBlock) {
   TempDir dir;
-  dir.Write("setup/images/help.gif", "GIF89a-help"), dir.Write("setup/empty.gif", "");
-  dir.Write("setup/big.gif", std::string(2049, 'x'));
-  fs::create_symlink("images/help.gif", dir.path() / "setup/link.gif");
-  fs::create_directories(dir.path() / "setup/folder.gif");
-  ASSERT_EQ(::mkfifo((dir.path() / "setup/fifo.gif").c_str(), 0644), 0);
-  fs::create_symlink("nowhere.gif", dir.path() / "setup/dangling.gif");
-  fs::create_symlink("loop.gif", dir.path() / "setup/loop.gif");
-  fs::create_symlink("/dev/zero", dir.path() / "setup/device.gif");
-  dir.Enter();
-  const std::pair<const char*, std::string> kCases[] = {
-      {"Setup\\Images\\Help.gif", "GIF89a-help"}, {"setup\\link.gif", "GIF89a-help"}, {"setup\\empty.gif", ""},
-      {"setup\\folder.gif", "not found"}, {"setup\\fifo.gif", "not found"}, {"setup\\dangling.gif", "not found"},
-      {"setup\\loop.gif", "not found"}, {"setup\\device.gif", "not found"}, {"setup\\absent.gif", "not found"},
-      {"setup\\big.gif", "too large"},
+  const auto device = [](const fs::path& d, std::string_view f) { Remove(d, f), fs::create_symlink("/dev/zero", d / f); };
+  const auto link = [](const fs::path& d, std::string_view f) { Remove(d, f), fs::create_symlink("images/help.gif", d / f); };
+  const std::tuple<const char*, DiscFault, std::string> kCases[] = {
+      {"Setup\\Images\\Help.gif", nullptr, "GIF89a-help"}, {"setup\\link.gif", link, "GIF89a-help"},
+      {"setup\\empty.gif", Empty, ""}, {"setup\\folder.gif", Folder, "not found"}, {"setup\\fifo.gif", Fifo, "not found"},
+      {"setup\\dangling.gif", Dangling, "not found"}, {"setup\\loop.gif", Looping, "not found"},
+      {"setup\\device.gif", device, "not found"}, {"setup\\absent.gif", Remove, "not found"},
+      {"setup\\cap.gif", Grow<2048>, std::string("GIF89a-help\nexit 0\n").append(2029, '\0')},
+      {"setup\\big.gif", Grow<2049>, "too large"},
   };
-  for (const auto& [literal, read] : kCases) {
+  for (const auto& [literal, fault, read] : kCases) {
+    std::string file = literal;
+    for (char& c : file) c = c == '\\' ? '/' : static_cast<char>(std::tolower(c));
+    dir.Write(file, "GIF89a-help");
+    if (fault) fault(dir.path(), file);
+  }
+  dir.Enter();
+  for (const auto& [literal, fault, read] : kCases) {
     const auto result = platform::ReadDiscFile(g_disc, literal, 2048);
     const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&result);
     EXPECT_EQ(bytes ? std::string(bytes->begin(), bytes->end()) : std::string(platform::EnglishText(platform::CauseOf(std::get<FileError>(result)))).substr(5),
@@ -101,7 +104,7 @@ TEST(DiscFile, ReadsRegularFilesWholeAndNothingThatCouldBlock) {
         << literal;
   }
   // Root reads every file: read as nobody in a child.
-  fs::permissions(dir.Write("secret.gif", "GIF89a"), fs::perms::none);
+  dir.Write("secret.gif", "GIF89a"), Unreadable(dir.path(), "secret.gif");
   fs::permissions(dir.path(), fs::perms::all);
   const pid_t child = ::fork();
   if (child == 0) {
@@ -148,17 +151,23 @@ TEST(Programs, StartDetachedInTheirOwnSessionAndAreReaped) {
 
 TEST(Programs, EveryFailureToStartIsARuntimeError) {
   TempDir dir;
-  dir.Write("plain.exe", "#!/bin/sh\n"), dir.Write("script.exe", "#!/no/such/interpreter\n", true);
-  dir.Write("foreign.exe", std::string("MZ\x90\x00\x03\x00\x00\x00garbage", 16), true);
-  fs::create_directories(dir.path() / "folder.exe");
-  std::ofstream busy(dir.Write("busy.exe", "#!/bin/sh\n", true), std::ios::app);  // open for writing: not runnable
-  dir.Enter();
-  const std::pair<const char*, const char*> kCases[] = {
-      {"missing.exe", "file not found"},  {"folder.exe", "file not found"},
-      {"plain.exe", "permission denied"}, {"script.exe", "program interpreter not found"},
-      {"foreign.exe", "not an executable format"}, {"busy.exe", "Text file busy"},
+  const std::tuple<const char*, const char*, DiscFault, const char*> kCases[] = {
+      {"missing.exe", "", Remove, "file not found"}, {"folder.exe", "", Folder, "file not found"},
+      {"fifo.exe", "", Fifo, "file not found"}, {"dangling.exe", "", Dangling, "file not found"},
+      {"loop.exe", "", Looping, "file not found"}, {"empty.exe", "", Empty, "not an executable format"},
+      {"text.exe", "", Text, "not an executable format"}, {"plain.exe", "", NotExecutable, "permission denied"},
+      {"unreadable.exe", "", Unreadable, "permission denied"},
+      {"script.exe", "#!/no/such/interpreter\n", nullptr, "program interpreter not found"},
+      {"foreign.exe", "MZ\x90\x01\x03garbage", nullptr, "not an executable format"},
+      {"busy.exe", "", nullptr, "Text file busy"},
   };
-  for (const auto& [literal, cause] : kCases) {
+  for (const auto& [literal, content, fault, cause] : kCases) {
+    dir.Write(literal, *content ? content : "#!/bin/sh\n", true);
+    if (fault) fault(dir.path(), literal);
+  }
+  std::ofstream busy(dir.path() / "busy.exe", std::ios::app);  // open for writing: not runnable
+  dir.Enter();
+  for (const auto& [literal, content, fault, cause] : kCases) {
     try {
       platform::StartProgram(g_disc, literal, 1);
       ADD_FAILURE() << literal << " started";

@@ -1,14 +1,15 @@
-// Damaged and hostile discs: every file the launcher reads or starts missing,
-// and each way a disc can break a file tried once on a file of each kind. Each
-// gives its outcome (the run-time error naming the file, a quiet end, nothing
-// at all, or normal use), never a crash or a hang. What a picture's bytes hold
-// is the readers' business, tested beside them.
+// Damaged and hostile discs, end to end: every file the launcher reads or
+// starts missing, and on a file of each kind each answer the launcher can give
+// (the run-time error naming the file, a quiet end, nothing at all, or normal
+// use), never a crash or a hang. Which fault gives which cause, and what a
+// picture's bytes hold, are the unit tests' business.
 #include "tests/e2e/harness.h"
-
-#include <sys/stat.h>
+#include "tests/support/disc_faults.h"
 
 namespace e2e {
 namespace {
+
+using namespace testing_support;
 
 enum class Kind { Picture, Pointer, Program, Guide };
 enum class Use { Start, Hover, Press, Release };
@@ -49,102 +50,45 @@ const DiscFile kFiles[] = {
     {std::string(kGuide), "Manual\\UserGuideEng.html", Kind::Guide, Use::Release, &kDocumentation, nullptr, nullptr},
 };
 
-// The top folder spelled in the other case ("Setup" <-> "setup").
-fs::path Twin(const Disc& d, std::string_view file) {
-  std::string top(file.substr(0, file.find('/')));
-  top[0] = static_cast<char>(std::isupper(top[0]) ? std::tolower(top[0]) : std::toupper(top[0]));
-  return d.disc / top;
-}
-
-void MakeTwin(const Disc& d, std::string_view file, bool file_in_twin) {
-  const fs::path top = d.disc / file.substr(0, file.find('/')), twin = Twin(d, file);
-  fs::copy(top, twin, fs::copy_options::recursive);
-  fs::remove((file_in_twin ? top : twin) / file.substr(file.find('/') + 1));
-}
-
 struct Fault {
   const char* name;
-  void (*apply)(const Disc& d, std::string_view file);
+  DiscFault apply;
   Outcome outcome;
   const char* cause;  // of the error; "" takes any
   bool unix_only = false;  // a disc for Windows has no pipes, links, permission bits or folders told apart by case
 };
 
-void Remove(const Disc& d, std::string_view file) { fs::remove(d.Path(file)); }
-void Empty(const Disc& d, std::string_view file) { fs::resize_file(d.Path(file), 0); }
-void Halve(const Disc& d, std::string_view file) { fs::resize_file(d.Path(file), fs::file_size(d.Path(file)) / 2); }
-void Text(const Disc& d, std::string_view file) { WriteFile(d.Path(file), "These bytes are no picture, pointer or program.\n"); }
-void Folder(const Disc& d, std::string_view file) { Remove(d, file), fs::create_directories(d.Path(file) / "inside"); }
-void Fifo(const Disc& d, std::string_view file) { Remove(d, file), ::mkfifo(d.Path(file).c_str(), 0644); }
-void Dangling(const Disc& d, std::string_view file) { Remove(d, file), fs::create_symlink("no-such-file", d.Path(file)); }
-void Looping(const Disc& d, std::string_view file) {
-  Remove(d, file);
-  fs::create_symlink(d.Path(file).filename().string() + "-loop", d.Path(file));
-  fs::create_symlink(d.Path(file).filename(), d.Path(file).string() + "-loop");
-}
-void Unreadable(const Disc& d, std::string_view file) { fs::permissions(d.Path(file), fs::perms::none); }
-void NotExecutable(const Disc& d, std::string_view file) { fs::permissions(d.Path(file), fs::perms(0644)); }
-void OnlyInTwin(const Disc& d, std::string_view file) { MakeTwin(d, file, true); }
-void BesideTwin(const Disc& d, std::string_view file) { MakeTwin(d, file, false); }
-template <std::uintmax_t kSize>
-void Grow(const Disc& d, std::string_view file) {  // a hole: zeros that take no disc space
-  std::ofstream(d.Path(file), std::ios::app) << "\nexit 0\n";
-  fs::resize_file(d.Path(file), kSize);
-}
 constexpr std::uintmax_t kPictureCap = pictures::kMaxPictureFileBytes, kPointerCap = 4u << 20;
 
+// What the unit tests cannot show: the launcher's answer to a fault, once for each answer a kind of file can get.
+// How each cause comes about (folders, pipes, links, empty and damaged files) is theirs.
 const std::vector<Fault>& FaultsOf(Kind kind) {
   using O = Outcome;
   static const std::vector<Fault> picture = {
-      {"empty", Empty, O::Error, "empty file"},
       {"not a picture", Text, O::Error, "not a picture"},
-      {"cut in half", Halve, O::Error, "truncated picture"},
-      {"a folder", Folder, O::Error, "file not found"},
-      {"a FIFO", Fifo, O::Error, "file not found", true},
-      {"a dangling link", Dangling, O::Error, "file not found", true},
-      {"a looping link", Looping, O::Error, "file not found", true},
       {"unreadable", Unreadable, O::Error, "file cannot be read", true},
       {"one byte over the file cap", Grow<kPictureCap + 1>, O::Error, "file too large"},
       {"the file cap, zeros after the picture", Grow<kPictureCap>, O::Used, ""},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
-      {"beside a twin of its folder", BesideTwin, O::Used, "", true},
+      {"only in a twin of its folder", Twinned<true>, O::Used, "", true},
+      {"beside a twin of its folder", Twinned<false>, O::Used, "", true},
   };
   static const std::vector<Fault> pointer = {
-      {"empty", Empty, O::QuietEnd, ""},
       {"not a pointer", Text, O::QuietEnd, ""},
-      {"cut in half", Halve, O::QuietEnd, ""},
       {"a folder", Folder, O::QuietEnd, ""},
-      {"a FIFO", Fifo, O::QuietEnd, "", true},
-      {"a dangling link", Dangling, O::QuietEnd, "", true},
-      {"a looping link", Looping, O::QuietEnd, "", true},
-      {"unreadable", Unreadable, O::QuietEnd, "", true},
       {"one byte over the file cap", Grow<kPointerCap + 1>, O::QuietEnd, ""},
       {"the file cap, zeros after the pointer", Grow<kPointerCap>, O::Used, ""},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
+      {"only in a twin of its folder", Twinned<true>, O::Used, "", true},
   };
   static const std::vector<Fault> program = {
-      {"empty", Empty, O::Error, "not an executable format"},
       {"text", Text, O::Error, "not an executable format"},
-      {"a folder", Folder, O::Error, "file not found"},
-      {"a script whose interpreter is missing",
-       [](const Disc& d, std::string_view file) { WriteFile(d.Path(file), "#!/nonexistent/sh\n", true); }, O::Error,
-       "program interpreter not found", true},
-      {"a FIFO", Fifo, O::Error, "file not found", true},
-      {"a dangling link", Dangling, O::Error, "file not found", true},
-      {"a looping link", Looping, O::Error, "file not found", true},
-      {"unreadable", Unreadable, O::Error, "permission denied", true},
-      {"not executable", NotExecutable, O::Error, "permission denied", true},
       {"1 GiB long, never read by the launcher", Grow<1ull << 30>, O::Used, "", true},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
+      {"only in a twin of its folder", Twinned<true>, O::Used, "", true},
   };
   // The launcher never reads the guide: a file is handed to the opener as it is.
   static const std::vector<Fault> guide = {
       {"a folder", Folder, O::NotOpened, "", true},
-      {"a FIFO", Fifo, O::NotOpened, "", true},
-      {"a dangling link", Dangling, O::NotOpened, "", true},
-      {"empty", Empty, O::Used, ""},
       {"unreadable", Unreadable, O::Used, "", true},
-      {"only in a twin of its folder", OnlyInTwin, O::Used, "", true},
+      {"only in a twin of its folder", Twinned<true>, O::Used, "", true},
   };
   return kind == Kind::Picture ? picture : kind == Kind::Pointer ? pointer : kind == Kind::Program ? program : guide;
 }
@@ -154,7 +98,7 @@ class DiscFaults : public LauncherTest {
   void Run(const DiscFile& f, const Fault& fault) {
     SCOPED_TRACE(f.file + ": " + fault.name);
     NewDisc();
-    fault.apply(disc(), f.file);
+    fault.apply(disc().disc, f.file);
     // Root reads any file: an unreadable one is tried by an ordinary user.
     const bool as_user = fault.apply == Unreadable && ::geteuid() == 0;
     Child& launcher = Spawn({}, {}, as_user ? 65534 : 0);  // "nobody"
@@ -183,7 +127,7 @@ class DiscFaults : public LauncherTest {
           EXPECT_TRUE(IsBusy(WaitCursor([&](const X::Shape& c) { return IsBusy(c); })));
         } else if (f.kind == Kind::Guide) {
           ASSERT_TRUE(WaitLog("open", 1));
-          fs::path guide = fs::exists(disc().Path(f.file)) ? disc().Path(f.file) : Twin(disc(), f.file) / "UserGuideEng.html";
+          fs::path guide = fs::exists(disc().Path(f.file)) ? disc().Path(f.file) : Twin(disc().disc, f.file) / "UserGuideEng.html";
           EXPECT_TRUE(disc().Log().back().starts_with("open " + std::string(kPlatform.guide_prefix) + fs::canonical(guide).string() + " "));
         }
         if (f.kind == Kind::Pointer || f.kind == Kind::Program) {
