@@ -65,6 +65,7 @@ struct Script {
   const char* rule;
   std::vector<Input> batch;  // all pending at once, at the first pump
   std::string seen;
+  int dpi = 96;  // the screen's scale, F = dpi / 96
 };
 
 const Script kScripts[] = {
@@ -80,17 +81,36 @@ const Script kScripts[] = {
      "Exit Move 10,8 0/0; Exit Move 12,8 1/0"},
     {"motion that does not move is none", {M(40, 390), P(40, 390), M(40, 390), R(40, 390), M(40, 390)},
      "Docs Move 8,6 0/0; Docs Down 8,6 1/0; Docs Up 8,6 1/0"},
+    {"at a scale, positions come back divided by it, rounded down",
+     {M(48, 576), P(48, 576), R(-1, -1), M(47, 576)},
+     "Docs Move 0,0 0/0; Docs Down 0,0 1/0; Docs Up -33,-385 1/0; Back Move 31,384 0/0", 144},
 };
 
 TEST(WindowCore, WhichControlTakesTheMouse) {
   for (const Script& s : kScripts) {
     NullWindow w(kProgram);
     g_window = &w, g_seen.clear();
+    w.SetScale({s.dpi});
     w.Open();
     for (const Input& input : s.batch) w.Post(input);
     w.DoEvents();
     EXPECT_EQ(g_seen, s.seen) << s.rule;
   }
+}
+
+TEST(WindowCore, TheDesktopsScale) {
+  // GDK_SCALE, Xft.dpi: the scale as dpi
+  const std::tuple<const char*, const char*, int> kDesktops[] = {
+      {nullptr, nullptr, 96}, {"2", "144", 192}, {"1.5", "144", 144}, {"0", "144", 144}, {"9", nullptr, 384},
+      {"", "192", 192},       {nullptr, " 120 ", 120}, {nullptr, "1000", 384}, {nullptr, "50", 96},
+      {nullptr, "dpi", 96},   {nullptr, "nan", 96},    {nullptr, "144.4", 144}};
+  for (auto [gdk, xft, dpi] : kDesktops)
+    EXPECT_EQ(Scale::FromX11(gdk, xft).dpi, dpi) << (gdk ? gdk : "unset") << ", " << (xft ? xft : "unset");
+  const Scale f{144};
+  EXPECT_EQ(std::tuple(f.Length(641), Scale{288}.Length(641), f.Logical(-1), f.PointerFactor(), Scale{120}.PointerFactor()),
+            std::tuple(962, 1923, -1, 2, 1));
+  EXPECT_EQ(f.ToScreen({142, 0, 1, 2}), (PixelRect{213, 0, 2, 3}));
+  EXPECT_EQ(f.ToLogical({214, 1, 2, 2}), (PixelRect{142, 0, 2, 2}));
 }
 
 TEST(WindowCore, InputBeyondTheNestingBoundWaitsInOrder) {

@@ -272,7 +272,7 @@ bool Win32Runtime::ShowPointer() {
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(hwnd_, &p);
-  const std::uintptr_t pointer = PointerOf(ControlAt(p.x, p.y));
+  const std::uintptr_t pointer = PointerAt(p.x, p.y);
   ::SetCursor(pointer == 0 ? arrow_ : pointer == kHiddenPointer ? nullptr : reinterpret_cast<HCURSOR>(pointer));
   return true;
 }
@@ -280,7 +280,7 @@ bool Win32Runtime::ShowPointer() {
 void Win32Runtime::PointersChanged() {
   // At once where the pointer is over the window; elsewhere at its next WM_SETCURSOR.
   POINT p{};
-  if (GetCursorPos(&p) && WindowFromPoint(p) == hwnd_ && ScreenToClient(hwnd_, &p) && client().Contains(p.x, p.y))
+  if (GetCursorPos(&p) && WindowFromPoint(p) == hwnd_ && ScreenToClient(hwnd_, &p) && screen_client().Contains(p.x, p.y))
     ShowPointer();
 }
 

@@ -36,9 +36,13 @@ int WindowCore::Run() {
 
 void WindowCore::Open() {
   CreateControls();
-  canvas_.assign(static_cast<std::size_t>(client_.w) * client_.h, 0);
   dirty_ = client_;
   BuildWindow();
+  canvas_pixels_ = CanvasMemory();
+  if (canvas_pixels_ == nullptr) {
+    canvas_.assign(static_cast<std::size_t>(client_.w) * client_.h, 0);
+    canvas_pixels_ = canvas_.data();
+  }
   host_.Load(*this);
   PresentChanges();  // the window appears with its pictures, never without
   if (!unloaded_) ShowWindow();
@@ -81,13 +85,23 @@ void WindowCore::CreateControls() {
 
 // --- input -------------------------------------------------------------------
 
-void WindowCore::Post(const Input& input) {
+void WindowCore::Post(const Input& on_screen) {
+  // The procedures see the positions they would see at F = 1, whatever the scale.
+  Input input = on_screen;
+  input.x = scale_.Logical(input.x);
+  input.y = scale_.Logical(input.y);
   // A run of motion not yet handled is one movement, to its latest position: a pointer
   // reports where it is, not every place it passed.
   if (input.kind == InputKind::Motion && !held_.empty() && held_.back().kind == InputKind::Motion)
     held_.back() = input;
   else
     held_.push_back(input);
+}
+
+void WindowCore::SetScale(Scale scale) {
+  if (scale == scale_) return;
+  scale_ = scale;
+  exposed_ = client_;
 }
 
 void WindowCore::DoEvents() {

@@ -7,8 +7,9 @@
 // Unload and End; the run-time error's report.
 //
 // A system's runtime (platform/x11/, platform/win32/) derives from it and only
-// translates: its events into Input at client pixels, the composed picture onto
-// the screen, the pointer the core names into the system's, and the error box.
+// translates: its events into Input at screen pixels of the window, the
+// composed picture onto the screen at the scale the core keeps, the pointer the
+// core names into the system's, and the error box.
 
 #include <array>
 #include <cstdint>
@@ -27,10 +28,11 @@
 #include "platform/window/form_host.h"
 #include "platform/window/mouse_args.h"
 #include "platform/window/program_description.h"
+#include "platform/window/scale.h"
 
 namespace platform {
 
-// Input from the system: the mouse at a position in client pixels, or a key.
+// Input from the system: the mouse at a position in the window's screen pixels, or a key.
 enum class InputKind : std::uint8_t {
   Press, Release, Motion, KeyDown, KeyUp,
   Focused,  // the core's own: the focus moved on by itself, the new button's MouseMove is due
@@ -102,8 +104,12 @@ class WindowCore : public Runtime {
   virtual void ReadEvents() = 0;
   // Waits until the system has something for ReadEvents.
   virtual void WaitForEvents() = 0;
-  // Puts a part of the composed client area (canvas()) on screen.
+  // Puts a part of the composed client area (canvas()) on screen, at scale().
   virtual void Present(const PixelRect& area) = 0;
+  // Memory for the composed client area, client().w * client().h pixels a row
+  // after row, that the system shows from without a copy; nullptr: the core's own.
+  // Asked for once, after BuildWindow.
+  virtual std::uint32_t* CanvasMemory() { return nullptr; }
   // A control shows another picture, took another size, or was enabled or disabled.
   virtual void ControlChanged(Control) {}
   // What PointerOf gives has changed.
@@ -112,15 +118,23 @@ class WindowCore : public Runtime {
   virtual void CaptureChanged(bool) {}
   virtual void ShowError(const ErrorText& text) = 0;
 
-  // For the system's event translation.
+  // For the system's event translation; positions and areas in the window's screen pixels.
   void Post(const Input& input);
   bool WantsInput() const { return held_.size() < kMaxHeldInput; }
-  void Exposed(const PixelRect& area) { exposed_ = exposed_.Union(area.Intersect(client_)); }
+  void Exposed(const PixelRect& area) { exposed_ = exposed_.Union(scale_.ToLogical(area).Intersect(client_)); }
   void CloseRequested() { Unload(); }  // closing through the frame runs no procedure
   void WindowGone();                   // the system destroyed the window
   void CaptureLost() { captured_ = nullptr; }
   // Where the pointer rests when the window appears: not a movement.
-  void PointerRestsAt(int x, int y) { last_motion_ = {x, y}; }
+  void PointerRestsAt(int x, int y) { last_motion_ = {scale_.Logical(x), scale_.Logical(y)}; }
+  // The system pointer to show at a point of the window.
+  std::uintptr_t PointerAt(int x, int y) { return PointerOf(ControlAt(scale_.Logical(x), scale_.Logical(y))); }
+  // The desktop's scale: before the controls are made, and again when it changes (the
+  // window moved to another screen); the whole window is then shown again.
+  void SetScale(Scale scale);
+  const Scale& scale() const { return scale_; }
+  // The client area on screen.
+  PixelRect screen_client() const { return {0, 0, scale_.Length(client_.w), scale_.Length(client_.h)}; }
 
   // For the system's drawing and pointers.
   // The enabled control under a client point, front to back; nullptr outside every control.
@@ -129,7 +143,7 @@ class WindowCore : public Runtime {
   std::uintptr_t PointerOf(const ControlState* over) const;
   ControlState& State(Control control) { return controls_[static_cast<std::size_t>(control)]; }
   std::span<ControlState> Controls() { return controls_; }
-  Canvas canvas() { return {canvas_.data(), client_.w, client_.h}; }
+  Canvas canvas() { return {canvas_pixels_, client_.w, client_.h}; }
   const PixelRect& client() const { return client_; }
   const WindowLayout& layout() const { return layout_; }
   bool unloaded() const { return unloaded_; }
@@ -162,7 +176,9 @@ class WindowCore : public Runtime {
   std::vector<const ControlSurface*> back_to_front_;  // the background control is last in the layout
   std::vector<std::uint8_t> object_copy_;  // the background, where its object held it in pieces
   std::map<const std::uint8_t*, std::uintptr_t> built_in_pointers_;  // the buttons share one
-  std::vector<std::uint32_t> canvas_;
+  std::vector<std::uint32_t> canvas_;  // unless the system gave memory of its own
+  std::uint32_t* canvas_pixels_ = nullptr;
+  Scale scale_;
   PixelRect dirty_, exposed_;  // to compose and show; only to show again
   std::deque<Input> held_;
   ControlState* captured_ = nullptr;

@@ -3,6 +3,7 @@
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
 #include <X11/keysym.h>
@@ -19,6 +20,8 @@
 #include <cstring>
 #include <memory>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "pictures/cursor_file.h"
@@ -90,6 +93,20 @@ Key KeyOf(KeySym sym) {
   }
 }
 
+// The desktop's scale: GDK_SCALE, else Xft.dpi from the resources the desktop put on the root window.
+Scale DesktopScale(Display* dpy) {
+  const char* resources = XResourceManagerString(dpy);
+  XrmInitialize();
+  XrmDatabase database = resources != nullptr ? XrmGetStringDatabase(resources) : nullptr;
+  char* type = nullptr;
+  XrmValue value{};
+  const bool found = database != nullptr && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) &&
+                     value.addr != nullptr;
+  const std::string xft_dpi = found ? std::string(value.addr, strnlen(value.addr, value.size)) : "";
+  if (database != nullptr) XrmDestroyDatabase(database);
+  return Scale::FromX11(std::getenv("GDK_SCALE"), found ? xft_dpi.c_str() : nullptr);
+}
+
 // An event's state holds the buttons as they were before it.
 unsigned ButtonMaskOf(unsigned button) { return button >= Button1 && button <= Button5 ? Button1Mask << (button - 1) : 0; }
 
@@ -116,9 +133,14 @@ class X11Runtime final : public WindowCore {
   void Translate(const XEvent& event);
   void TranslateKey(const XKeyEvent& event, bool press);
 
-  // Drawing: the core's composed pixels put to the window with MIT-SHM where offered.
+  // Drawing: the core's composed pixels put to the window with MIT-SHM where offered;
+  // at another scale than 1 into a pixmap of the client area's size, which RENDER
+  // shows enlarged.
   void CreateImage();
   void ReleaseImage();
+  void CreateScaledSource();
+  void ReleaseScaledSource();
+  std::uint32_t* CanvasMemory() override;
   void Present(const PixelRect& area) override;
 
   // Pointers: made with RENDER, animated by the server.
@@ -141,7 +163,9 @@ class X11Runtime final : public WindowCore {
   XImage* image_ = nullptr;
   XShmSegmentInfo shm_{};
   bool use_shm_ = false;
-  bool direct_ = false;  // the image holds 32-bit xRGB, as the canvas does
+  bool direct_ = false;  // the image is the core's canvas: 32-bit xRGB, rows without padding
+  Pixmap source_pixmap_ = None;  // at another scale than 1: the client area at its own size
+  ::Picture source_ = None, target_ = None;
 
   std::set<unsigned> keys_down_;  // a press of one of these is its automatic repeat
 
@@ -157,6 +181,8 @@ X11Runtime::X11Runtime(Display* display, const ProgramDescription& program, Disc
                  XRenderQueryVersion(dpy_, &major, &minor) && (major > 0 || minor >= 8);
   Bool detectable = False;
   XkbSetDetectableAutoRepeat(dpy_, True, &detectable);  // a held key repeats its press only
+  // Without RENDER the picture cannot be enlarged: it stays at its own size.
+  if (have_render_) SetScale(DesktopScale(dpy_));
   arrow_ = MakeCursor(ArrowImage(), 0, 0);
   if (arrow_ == None) arrow_ = XCreateFontCursor(dpy_, XC_left_ptr);
 }
@@ -172,15 +198,17 @@ void X11Runtime::BuildWindow() {
   attrs.cursor = arrow_;
   attrs.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask | ButtonReleaseMask |
                      PointerMotionMask | KeyPressMask | KeyReleaseMask;
-  int x = std::max(0, (DisplayWidth(dpy_, screen) - client().w) / 2);
-  int y = std::max(0, (DisplayHeight(dpy_, screen) - client().h) / 2);
-  window_ = XCreateWindow(dpy_, RootWindow(dpy_, screen), x, y, client().w, client().h, 0,
+  const PixelRect size = screen_client();
+  int x = std::max(0, (DisplayWidth(dpy_, screen) - size.w) / 2);
+  int y = std::max(0, (DisplayHeight(dpy_, screen) - size.h) / 2);
+  window_ = XCreateWindow(dpy_, RootWindow(dpy_, screen), x, y, size.w, size.h, 0,
                           CopyFromParent, InputOutput, CopyFromParent,
                           CWBackPixmap | CWBitGravity | CWCursor | CWEventMask, &attrs);
   gc_ = DefaultGC(dpy_, screen);
   SetWindowProperties();
   CreatePointerRegions();
   CreateImage();
+  if (!(scale() == Scale{})) CreateScaledSource();
 }
 
 void X11Runtime::SetWindowProperties() {
@@ -191,8 +219,8 @@ void X11Runtime::SetWindowProperties() {
   XStringListToTextProperty(&caption_ptr, 1, &name);
   XSizeHints* size = XAllocSizeHints();
   size->flags = PPosition | PSize | PMinSize | PMaxSize;
-  size->min_width = size->max_width = size->width = client().w;
-  size->min_height = size->max_height = size->height = client().h;
+  size->min_width = size->max_width = size->width = screen_client().w;
+  size->min_height = size->max_height = size->height = screen_client().h;
   XWMHints* hints = XAllocWMHints();
   hints->flags = InputHint | StateHint;
   hints->input = True;
@@ -242,8 +270,9 @@ void X11Runtime::CreatePointerRegions() {
     if (s.layout == nullptr || s.layout->kind == ControlKind::OleContainer) continue;
     XSetWindowAttributes attrs{};
     attrs.cursor = CursorOf(PointerOf(&s));
-    PointerRegion(s.layout->id) = XCreateWindow(dpy_, window_, s.area.x, s.area.y, std::max(1, s.area.w),
-                                                std::max(1, s.area.h), 0, 0, InputOnly, CopyFromParent, CWCursor,
+    const PixelRect area = scale().ToScreen(s.area);
+    PointerRegion(s.layout->id) = XCreateWindow(dpy_, window_, area.x, area.y, std::max(1, area.w),
+                                                std::max(1, area.h), 0, 0, InputOnly, CopyFromParent, CWCursor,
                                                 &attrs);
   }
   XMapSubwindows(dpy_, window_);
@@ -279,7 +308,33 @@ void X11Runtime::CreateImage() {
     image_->data = static_cast<char*>(std::calloc(image_->bytes_per_line, image_->height));
   }
   direct_ = image_->bits_per_pixel == 32 && visual_->red_mask == 0xFF0000 && visual_->green_mask == 0xFF00 &&
-            visual_->blue_mask == 0xFF && image_->byte_order == LSBFirst;
+            visual_->blue_mask == 0xFF && image_->byte_order == LSBFirst && image_->bytes_per_line == client().w * 4;
+}
+
+// The core composes straight into the image where it has the canvas's layout: no second copy of the picture.
+std::uint32_t* X11Runtime::CanvasMemory() {
+  return direct_ ? reinterpret_cast<std::uint32_t*>(image_->data) : nullptr;
+}
+
+void X11Runtime::CreateScaledSource() {
+  source_pixmap_ = XCreatePixmap(dpy_, window_, client().w, client().h, depth_);
+  XRenderPictFormat* format = XRenderFindVisualFormat(dpy_, visual_);
+  XRenderPictureAttributes attrs{};
+  attrs.repeat = RepeatPad;  // the filter at the edges reads the edge pixels again, not black
+  source_ = XRenderCreatePicture(dpy_, source_pixmap_, format, CPRepeat, &attrs);
+  target_ = XRenderCreatePicture(dpy_, window_, format, 0, nullptr);
+  // Screen pixel (x, y) shows the client area at (x / F, y / F): each pixel repeated at a
+  // whole F, the neighbours blended otherwise.
+  const XFixed inverse = XDoubleToFixed(1.0 / scale().Factor());
+  XTransform transform{{{inverse, 0, 0}, {0, inverse, 0}, {0, 0, XDoubleToFixed(1)}}};
+  XRenderSetPictureTransform(dpy_, source_, &transform);
+  XRenderSetPictureFilter(dpy_, source_, scale().Whole() ? FilterNearest : FilterBilinear, nullptr, 0);
+}
+
+void X11Runtime::ReleaseScaledSource() {
+  for (::Picture* p : {&source_, &target_})
+    if (*p != None) XRenderFreePicture(dpy_, std::exchange(*p, None));
+  if (source_pixmap_ != None) XFreePixmap(dpy_, std::exchange(source_pixmap_, None));
 }
 
 void X11Runtime::ReleaseImage() {
@@ -370,11 +425,13 @@ void X11Runtime::ControlChanged(Control control) {
   const Window child = PointerRegion(control);
   if (child == None) return;
   const ControlState& s = State(control);
-  XResizeWindow(dpy_, child, std::max(1, s.area.w), std::max(1, s.area.h));
+  const PixelRect area = scale().ToScreen(s.area);
+  XResizeWindow(dpy_, child, std::max(1, area.w), std::max(1, area.h));
   s.enabled ? XMapWindow(dpy_, child) : XUnmapWindow(dpy_, child);
 }
 
 void X11Runtime::DestroyWindow() {
+  ReleaseScaledSource();
   if (window_ != None) XDestroyWindow(dpy_, window_);
   XFlush(dpy_);
 }
@@ -383,13 +440,8 @@ void X11Runtime::Present(const PixelRect& requested) {
   const PixelRect r = requested.Intersect(client());
   if (r.Empty()) return;
   const Canvas canvas = this->canvas();
-  for (int y = r.y; y < r.y + r.h; ++y) {
+  for (int y = r.y; y < r.y + r.h && !direct_; ++y) {
     const std::uint32_t* row = canvas.pixels + static_cast<std::ptrdiff_t>(y) * canvas.width;
-    if (direct_) {
-      std::memcpy(image_->data + static_cast<std::ptrdiff_t>(y) * image_->bytes_per_line + r.x * 4, row + r.x,
-                  static_cast<std::size_t>(r.w) * 4);
-      continue;
-    }
     for (int x = r.x; x < r.x + r.w; ++x) {
       const std::uint32_t p = row[x];
       auto channel = [](std::uint32_t v, unsigned long mask) {
@@ -403,15 +455,29 @@ void X11Runtime::Present(const PixelRect& requested) {
                     channel(p & 0xFF, visual_->blue_mask));
     }
   }
+  const Drawable to = source_ != None ? source_pixmap_ : window_;
   if (use_shm_)
-    XShmPutImage(dpy_, window_, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h, False);
+    XShmPutImage(dpy_, to, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h, False);
   else
-    XPutImage(dpy_, window_, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h);
+    XPutImage(dpy_, to, gc_, image_, r.x, r.y, r.x, r.y, r.w, r.h);
+  if (source_ != None) {
+    // Blending reaches one client pixel further on each side.
+    const int reach = scale().Whole() ? 0 : 1;
+    const PixelRect on_screen =
+        scale().ToScreen({r.x - reach, r.y - reach, r.w + 2 * reach, r.h + 2 * reach}).Intersect(screen_client());
+    XRenderComposite(dpy_, PictOpSrc, source_, None, target_, on_screen.x, on_screen.y, 0, 0, on_screen.x,
+                     on_screen.y, on_screen.w, on_screen.h);
+  }
   XFlush(dpy_);
 }
 
-Cursor X11Runtime::MakeCursor(const pictures::Image& image, int hotspot_x, int hotspot_y) {
-  if (!have_render_ || image.width <= 0 || image.height <= 0) return None;
+Cursor X11Runtime::MakeCursor(const pictures::Image& drawn, int hotspot_x, int hotspot_y) {
+  if (!have_render_ || drawn.width <= 0 || drawn.height <= 0) return None;
+  // As large as the window's pictures, each pixel repeated: a sharp pointer.
+  const int n = scale().PointerFactor();
+  const pictures::Image image = Repeated(drawn, n);
+  hotspot_x *= n;
+  hotspot_y *= n;
   Window root = DefaultRootWindow(dpy_);
   Pixmap pixmap = XCreatePixmap(dpy_, root, image.width, image.height, 32);
   std::vector<std::uint32_t> argb(image.pixels);

@@ -201,11 +201,28 @@ inline std::optional<Image> BuildAsset(std::string_view name) {  // a picture th
   return std::nullopt;
 }
 
-inline std::string Difference(const Image& actual, const Image& expected) {
+// `blended`: the picture was shown at a fractional scale, which mixes each pixel with its
+// neighbours; only pixels like all eight of theirs keep their colour (within rounding).
+inline std::string Difference(const Image& actual, const Image& expected, bool blended = false) {
   if (actual.width != expected.width || actual.height != expected.height) return "nothing of that size could be read";
+  auto near = [](std::uint32_t a, std::uint32_t b) {
+    for (int shift = 0; shift < 24; shift += 8)
+      if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2) return false;
+    return true;
+  };
+  auto plain = [&](int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (x + dx >= 0 && y + dy >= 0 && x + dx < expected.width && y + dy < expected.height &&
+            expected.At(x + dx, y + dy) != expected.At(x, y))
+          return false;
+    return true;
+  };
   std::size_t differ = 0, first = 0;
   for (std::size_t i = expected.pixels.size(); i-- > 0;)
-    if (actual.pixels[i] != expected.pixels[i]) ++differ, first = i;
+    if (blended ? plain(int(i % expected.width), int(i / expected.width)) && !near(actual.pixels[i], expected.pixels[i])
+                : actual.pixels[i] != expected.pixels[i])
+      ++differ, first = i;
   return differ == 0 ? "" : std::to_string(differ) + " pixels differ, the first at (" +
                               std::to_string(first % expected.width) + ", " + std::to_string(first / expected.width) + ")";
 }
@@ -444,7 +461,11 @@ class X {
 };
 
 // One X server for the whole test program (Wine's desktop process is bound to it).
+#ifndef AUTORUN_E2E_SCREEN
+#define AUTORUN_E2E_SCREEN "1024x768x24"
+#endif
 struct Server {
+  static constexpr const char* kScreen = AUTORUN_E2E_SCREEN;
   std::unique_ptr<Child> xvfb, openbox;
   std::string display, why_not;
   fs::path folder = testing_support::MakeTempFolder("e2e-x");
@@ -465,7 +486,7 @@ struct Server {
 #endif
     int fds[2];
     if (::pipe(fds) != 0) return;
-    xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+    xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", kScreen, "-nolisten", "tcp"},
                                    folder, Environment({}), folder / "Xvfb", fds[1]);
     ::close(fds[1]);
     char c;
@@ -494,6 +515,8 @@ struct Session {
   Window window = None;
   Point origin{};
   pid_t owner = 0;  // the process that owns the window: under Wine not always the one started
+  int dpi = 96;     // its scale: dpi / 96 screen pixels a client pixel
+  int Screen(int x) const { return x >= 0 ? (x * dpi + 95) / 96 : x * dpi / 96; }  // the first screen pixel of client pixel x
 };
 
 class LauncherTest : public ::testing::Test {
@@ -512,6 +535,7 @@ class LauncherTest : public ::testing::Test {
     fs::remove(Server::Shared().folder / "openbox.ready");
   }
   static inline bool managed_ = false;  // a suite under openbox sets it first
+  int dpi_ = 96;                          // the scale the desktop gives the launchers started next
   void SetUp() override {
     ASSERT_EQ(Server::Shared().why_not, "");
     ASSERT_TRUE(Poll([&] { return (x_ = std::make_unique<X>(Server::Shared().display))->dpy != nullptr; }, Millis(10000)));
@@ -566,6 +590,7 @@ class LauncherTest : public ::testing::Test {
       return nullptr;
     }
     s->origin = x().Origin(s->window);
+    s->dpi = dpi_;
     std::vector<unsigned long> pid = x().Cardinals(s->window, "_NET_WM_PID");
     s->owner = pid.size() == 1 ? static_cast<pid_t>(pid[0]) : s->process->pid();
     x().MappedNames();  // from here on, any window mapped is another one
@@ -577,7 +602,21 @@ class LauncherTest : public ::testing::Test {
     return session;
   }
 
-  Point At(const Session& s, const Rect& r, Point offset) const { return {s.origin.x + r.x + offset.x, s.origin.y + r.y + offset.y}; }
+  Point At(const Session& s, const Rect& r, Point offset) const {
+    return {s.origin.x + s.Screen(r.x + offset.x), s.origin.y + s.Screen(r.y + offset.y)};
+  }
+  // The part `r` of the window's client area as shown: at another scale than 1, each client
+  // pixel read where the screen shows its centre.
+  Image Seen(const Session& s, const Rect& r, int w, int h) {
+    if (s.dpi == 96) return x().Grab(s.window, r.x, r.y, w, h);
+    const int x0 = r.x * s.dpi / 96, y0 = r.y * s.dpi / 96;
+    const Image screen = x().Grab(s.window, x0, y0, s.Screen(r.x + w) - x0, s.Screen(r.y + h) - y0);
+    if (screen.pixels.empty()) return {};
+    Image out{w, h, {}};
+    for (int y = r.y; y < r.y + h; ++y)
+      for (int x = r.x; x < r.x + w; ++x) out.pixels.push_back(screen.At((2 * x + 1) * s.dpi / 192 - x0, (2 * y + 1) * s.dpi / 192 - y0));
+    return out;
+  }
   void Move(const Session& s, const Rect& r, std::optional<Point> at = {}) { x().Move(At(s, r, at.value_or(r.Centre()))); }
   void Click(const Session& s, const Rect& r, std::optional<Point> at = {}, unsigned button = 1) {
     Move(s, r, at);
@@ -587,7 +626,7 @@ class LauncherTest : public ::testing::Test {
   // "" once the control shows `expected` within the deadline, else how it differs.
   std::string Shows(const Session& s, const Rect& r, const Image& expected, Millis deadline = Millis(8000)) {
     std::string diff;
-    Poll([&] { return (diff = Difference(x().Grab(s.window, r.x, r.y, expected.width, expected.height), expected)).empty(); },
+    Poll([&] { return (diff = Difference(Seen(s, r, expected.width, expected.height), expected, s.dpi % 96 != 0)).empty(); },
          deadline);
     return diff.empty() ? diff : std::string(r.name) + ": " + diff;
   }

@@ -82,6 +82,7 @@ class NullWindow final : public WindowCore {
   using WindowCore::WantsInput;
   void Close() { CloseRequested(); }
   using WindowCore::Post;
+  using WindowCore::SetScale;
   using WindowCore::State;
 
  private:
