@@ -23,9 +23,13 @@ constexpr std::string_view kButtonLabel = "確定 OK";
 constexpr std::string_view kPlainButtonLabel = "OK";
 
 // The Chinese line wants a CJK face; without one, fontconfig's fallback still
-// draws the English line readably.
+// draws the English line readably. At another scale than 1 the dots per inch follow it.
 constexpr const char* kChineseFont = "sans-serif:lang=zh-tw:size=11";
 constexpr const char* kEnglishFont = "sans-serif:size=10";
+
+std::string AtScale(const char* font, int dpi) {
+  return dpi == 96 ? font : std::string(font) + ":dpi=" + std::to_string(dpi);
+}
 
 // Xft (with fontconfig and FreeType behind it) is loaded only when a message
 // must be shown: a launcher that starts normally never maps those libraries.
@@ -74,7 +78,7 @@ class TextPainter {
 
 class XftPainter final : public TextPainter {
  public:
-  XftPainter(Display* dpy, int screen) : dpy_(dpy), screen_(screen) {}
+  XftPainter(Display* dpy, int screen, int dpi) : dpy_(dpy), screen_(screen), dpi_(dpi) {}
   ~XftPainter() override {
     Visual* visual = DefaultVisual(dpy_, screen_);
     Colormap colormap = DefaultColormap(dpy_, screen_);
@@ -87,8 +91,8 @@ class XftPainter final : public TextPainter {
   }
   bool Open() {
     if (!xft_.Load()) return false;
-    chinese_ = xft_.FontOpenName(dpy_, screen_, kChineseFont);
-    english_ = xft_.FontOpenName(dpy_, screen_, kEnglishFont);
+    chinese_ = xft_.FontOpenName(dpy_, screen_, AtScale(kChineseFont, dpi_).c_str());
+    english_ = xft_.FontOpenName(dpy_, screen_, AtScale(kEnglishFont, dpi_).c_str());
     return chinese_ != nullptr && english_ != nullptr;
   }
   void Attach(Window window) {
@@ -120,7 +124,7 @@ class XftPainter final : public TextPainter {
  private:
   XftFont* Font(bool chinese) const { return chinese ? chinese_ : english_; }
   Display* dpy_;
-  int screen_;
+  int screen_, dpi_;
   XftLibrary xft_;
   XftFont* chinese_ = nullptr;
   XftFont* english_ = nullptr;
@@ -132,7 +136,7 @@ class XftPainter final : public TextPainter {
 // font has; the English line stays readable.
 class CorePainter final : public TextPainter {
  public:
-  CorePainter(Display* dpy, int screen) : dpy_(dpy), screen_(screen) {}
+  CorePainter(Display* dpy, int screen, int dpi) : dpy_(dpy), screen_(screen), dpi_(dpi) {}
   ~CorePainter() override {
     if (gc_ != nullptr) XFreeGC(dpy_, gc_);
     if (fontset_ != nullptr) XFreeFontSet(dpy_, fontset_);
@@ -141,8 +145,8 @@ class CorePainter final : public TextPainter {
     char** missing = nullptr;
     int missing_count = 0;
     char* fallback = nullptr;
-    fontset_ = XCreateFontSet(dpy_, "-*-*-medium-r-normal--*-120-*-*-*-*-*-*,fixed", &missing,
-                              &missing_count, &fallback);
+    const std::string names = "-*-*-medium-r-normal--*-" + std::to_string(120 * dpi_ / 96) + "-*-*-*-*-*-*,fixed";
+    fontset_ = XCreateFontSet(dpy_, names.c_str(), &missing, &missing_count, &fallback);
     if (missing != nullptr) XFreeStringList(missing);
     return fontset_ != nullptr;
   }
@@ -167,7 +171,7 @@ class CorePainter final : public TextPainter {
 
  private:
   Display* dpy_;
-  int screen_;
+  int screen_, dpi_;
   XFontSet fontset_ = nullptr;
   Window window_ = None;
   GC gc_ = nullptr;
@@ -175,8 +179,10 @@ class CorePainter final : public TextPainter {
 
 class Dialog {
  public:
-  Dialog(Display* dpy, TextPainter& text, std::string_view chinese, std::string_view english)
-      : dpy_(dpy), text_(text), chinese_(chinese), english_(english), screen_(DefaultScreen(dpy)) {}
+  Dialog(Display* dpy, TextPainter& text, int dpi, std::string_view chinese, std::string_view english)
+      : dpy_(dpy), text_(text), chinese_(chinese), english_(english), screen_(DefaultScreen(dpy)),
+        margin_(At(kMargin, dpi)), line_gap_(At(kLineGap, dpi)), button_width_(At(kButtonWidth, dpi)),
+        button_height_(At(kButtonHeight, dpi)), min_width_(At(kMinWidth, dpi)), max_width_(At(kMaxWidth, dpi)) {}
   ~Dialog() {
     if (window_ != None) XDestroyWindow(dpy_, window_);
     XFlush(dpy_);
@@ -187,13 +193,15 @@ class Dialog {
  private:
   void Paint();
   bool InButton(int x, int y) const {
-    return x >= button_x_ && x < button_x_ + kButtonWidth && y >= button_y_ && y < button_y_ + kButtonHeight;
+    return x >= button_x_ && x < button_x_ + button_width_ && y >= button_y_ && y < button_y_ + button_height_;
   }
+  static int At(int length, int dpi) { return (length * dpi + 48) / 96; }  // the box grows with the letters
 
   Display* dpy_;
   TextPainter& text_;
   std::string_view chinese_, english_;
   int screen_;
+  const int margin_, line_gap_, button_width_, button_height_, min_width_, max_width_;
   Window window_ = None;
   int width_ = 0, height_ = 0, button_x_ = 0, button_y_ = 0;
   Atom delete_window_ = None;
@@ -201,10 +209,10 @@ class Dialog {
 
 Window Dialog::Create() {
   int text_width = std::max(text_.Width(true, chinese_), text_.Width(false, english_));
-  width_ = std::clamp(text_width + 2 * kMargin, kMinWidth, kMaxWidth);
-  height_ = kMargin + text_.Height(true) + kLineGap + text_.Height(false) + kMargin + kButtonHeight + kMargin;
-  button_x_ = width_ - kMargin - kButtonWidth;
-  button_y_ = height_ - kMargin - kButtonHeight;
+  width_ = std::clamp(text_width + 2 * margin_, min_width_, max_width_);
+  height_ = margin_ + text_.Height(true) + line_gap_ + text_.Height(false) + margin_ + button_height_ + margin_;
+  button_x_ = width_ - margin_ - button_width_;
+  button_y_ = height_ - margin_ - button_height_;
 
   XSetWindowAttributes attrs{};
   attrs.background_pixel = 0xF0F0F0;
@@ -237,14 +245,14 @@ Window Dialog::Create() {
 }
 
 void Dialog::Paint() {
-  int y1 = kMargin + text_.Ascent(true);
-  text_.Draw(true, kMargin, y1, chinese_);
-  int y2 = kMargin + text_.Height(true) + kLineGap + text_.Ascent(false);
-  text_.Draw(false, kMargin, y2, english_);
-  text_.Button(button_x_, button_y_, kButtonWidth, kButtonHeight);
+  int y1 = margin_ + text_.Ascent(true);
+  text_.Draw(true, margin_, y1, chinese_);
+  int y2 = margin_ + text_.Height(true) + line_gap_ + text_.Ascent(false);
+  text_.Draw(false, margin_, y2, english_);
+  text_.Button(button_x_, button_y_, button_width_, button_height_);
   std::string_view label = text_.ButtonLabel();
-  int label_x = button_x_ + (kButtonWidth - text_.Width(true, label)) / 2;
-  int label_y = button_y_ + (kButtonHeight - text_.Height(true)) / 2 + text_.Ascent(true);
+  int label_x = button_x_ + (button_width_ - text_.Width(true, label)) / 2;
+  int label_y = button_y_ + (button_height_ - text_.Height(true)) / 2 + text_.Ascent(true);
   text_.Draw(true, label_x, label_y, label);
 }
 
@@ -287,10 +295,10 @@ void Dialog::Run() {
 }
 
 template <typename Painter>
-bool ShowWith(Display* display, std::string_view chinese, std::string_view english) {
-  Painter painter(display, DefaultScreen(display));
+bool ShowWith(Display* display, int dpi, std::string_view chinese, std::string_view english) {
+  Painter painter(display, DefaultScreen(display), dpi);
   if (!painter.Open()) return false;
-  Dialog dialog(display, painter, chinese, english);
+  Dialog dialog(display, painter, dpi, chinese, english);
   painter.Attach(dialog.Create());
   dialog.Run();
   return true;
@@ -298,8 +306,8 @@ bool ShowWith(Display* display, std::string_view chinese, std::string_view engli
 
 }  // namespace
 
-void ShowErrorDialog(Display* display, std::string_view chinese, std::string_view english) {
-  if (!ShowWith<XftPainter>(display, chinese, english)) ShowWith<CorePainter>(display, chinese, english);
+void ShowErrorDialog(Display* display, int dpi, std::string_view chinese, std::string_view english) {
+  if (!ShowWith<XftPainter>(display, dpi, chinese, english)) ShowWith<CorePainter>(display, dpi, chinese, english);
 }
 
 }  // namespace platform

@@ -150,7 +150,7 @@ class X11Runtime final : public WindowCore {
   Cursor CursorOf(std::uintptr_t pointer);
   void PointersChanged() override;
 
-  void ShowError(const ErrorText& text) override { ShowErrorDialog(dpy_, text.chinese, text.english); }
+  void ShowError(const ErrorText& text) override { ShowErrorDialog(dpy_, scale().dpi, text.chinese, text.english); }
 
   Display* dpy_;
   Window window_ = None;

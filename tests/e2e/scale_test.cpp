@@ -69,6 +69,7 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
   };
   const Server& server = Server::Shared();
   Image reference;
+  std::pair<int, int> message;  // the error message's size at 1x
   for (const Desktop& d : rows) {
     if (kPlatform.wine && d.x_only) continue;
     SCOPED_TRACE("dpi " + std::to_string(d.dpi) + ", GDK_SCALE " + (d.gdk_scale ? d.gdk_scale : "unset"));
@@ -82,7 +83,8 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
                       Environment({"DISPLAY=" + server.display})).Wait(Millis(10000)), 0);
     }
     dpi_ = d.scale;
-    Session* s = Start(d.gdk_scale ? std::vector<std::string>{std::string("GDK_SCALE=") + d.gdk_scale} : std::vector<std::string>{});
+    const std::vector<std::string> env = {std::string("GDK_SCALE=") + (d.gdk_scale ? d.gdk_scale : "")};
+    Session* s = Start(env);
     ASSERT_NE(s, nullptr);
     XWindowAttributes a{};
     XGetWindowAttributes(x().dpy, s->window, &a);
@@ -114,6 +116,20 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
     x().Button(1, true);
     x().Button(1, false);
     EXPECT_TRUE(WaitLog("open", 1));
+    // Not the system's message box; nor where Xft.dpi says otherwise than the scale: Xft sizes the letters by it.
+    if (kPlatform.wine || (d.dpi != 0 && d.dpi != d.scale)) continue;
+    // The error message: its letters and box F times as large, within the letters' rounding.
+    NewDisc();
+    fs::remove(disc().Path(Picture("help")));
+    Child& failing = Spawn({}, env);
+    Window dialog = None;
+    ASSERT_TRUE(Poll([&] { return (dialog = x().Find(kDialogTitle)) != None; }, Millis(20000)));
+    XGetWindowAttributes(x().dpy, dialog, &a);
+    if (message.first == 0) message = {a.width, a.height};
+    EXPECT_NEAR(a.width, message.first * d.scale / 96.0, message.first * d.scale / 960.0) << "the message's width";
+    EXPECT_NEAR(a.height, message.second * d.scale / 96.0, message.second * d.scale / 960.0) << "the message's height";
+    Poll([&] { return x().Key("Return"), failing.Wait(Millis(500)).has_value(); }, Millis(10000), Millis(0));
+    EXPECT_EQ(failing.Wait(Millis(0)), 1);
   }
 }
 
