@@ -577,7 +577,7 @@ class LauncherTest : public ::testing::Test {
   Session* Start(const std::vector<std::string>& env = {}, std::vector<std::string> arguments = {}) {
     return Attach(Spawn({}, env, 0, std::move(arguments)));
   }
-  Session* Attach(Child& launcher) {
+  Session* Attach(Child& launcher, const Image* help = nullptr) {  // help: the disc's general help picture, if not ours
     auto owned = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == &launcher; });
     auto s = std::make_unique<Session>(Session{std::move(*owned)});
     children_.erase(owned);
@@ -595,7 +595,7 @@ class LauncherTest : public ::testing::Test {
     s->owner = pid.size() == 1 ? static_cast<pid_t>(pid[0]) : s->process->pid();
     x().MappedNames();  // from here on, any window mapped is another one
     Session* session = sessions_.emplace_back(std::move(s)).get();
-    if (std::string diff = Shows(*session, kHelp, "help"); !diff.empty()) {
+    if (std::string diff = help ? Shows(*session, kHelp, *help) : Shows(*session, kHelp, "help"); !diff.empty()) {
       ADD_FAILURE() << "the help panel never showed help.gif: " << diff;
       return nullptr;
     }

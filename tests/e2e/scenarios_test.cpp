@@ -365,6 +365,23 @@ TEST_F(Bare, AnErrorAtStartShowsOnlyTheMessage) {
   }
 }
 
+// A sample disc image mounted by tests/disc_image_test.sh (AUTORUN_MOUNTED_DISC,
+// AUTORUN_EXE the launcher on it), started from its root as a desktop starts
+// it: the image's own start-up picture shows, and Exit closes the window.
+using Mounted = LauncherTest;
+TEST_F(Mounted, StartsFromTheImageAndExits) {
+  const char* root = std::getenv("AUTORUN_MOUNTED_DISC");
+  if (root == nullptr) GTEST_SKIP() << "tests/disc_image_test.sh runs it on a mounted image";
+  const std::string bytes = ReadFile(fs::path(root) / Picture("help"));
+  auto help = pictures::DecodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  ASSERT_TRUE(std::holds_alternative<Image>(help)) << "the image's help.gif";
+  Session* s = Attach(Spawn(root), &std::get<Image>(help));
+  ASSERT_NE(s, nullptr);
+  Click(*s, kExit);
+  EXPECT_EQ(s->process->Wait(kPlatform.exit_deadline), 0);
+  EXPECT_FALSE(x().Viewable(s->window));
+}
+
 using Managed = LauncherTest;
 struct ManagedSuite : Managed {
   static void SetUpTestSuite() {
