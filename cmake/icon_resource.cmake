@@ -1,7 +1,7 @@
 # Writes the program's resource script from its template and the window icon,
 # an .ico file with one entry: icon 30001 holds that entry's image bytes and
 # icon group 1 lists it as its only member.
-#   cmake -DICON=<autorun.ico> -DTEMPLATE=<autorun.rc.in> -DOUTPUT=<autorun.rc> -P icon_resource.cmake
+#   cmake -DICON=<autorun.ico> -DTEMPLATE=<autorun.rc.in> -DOUTPUT=<autorun.rc> -DMANIFEST=<autorun.manifest> -P icon_resource.cmake
 file(READ "${ICON}" hex HEX)
 string(LENGTH "${hex}" digits)
 math(EXPR size "${digits} / 2")

@@ -6,6 +6,8 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,59 @@ Key KeyOf(WPARAM virtual_key) {
 }
 
 RECT RectOf(const PixelRect& r) { return RECT{r.x, r.y, r.x + r.w, r.y + r.h}; }
+
+// Windows 10's per-monitor DPI calls, looked up so that older systems still start the program.
+template <typename F>
+F User32(const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+// The DPI of the monitor a window is on; before Windows 10 the system's.
+UINT DpiOf(HWND hwnd) {
+  static const auto for_window = User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
+  if (for_window != nullptr) return for_window(hwnd);
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return static_cast<UINT>(dpi);
+}
+
+// The window's outer size for a client area, with the frame drawn at `dpi`.
+RECT FrameFor(const PixelRect& client, UINT dpi) {
+  static const auto for_dpi = User32<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
+  RECT frame = RectOf(client);
+  if (for_dpi == nullptr || !for_dpi(&frame, kWindowStyle, FALSE, 0, dpi)) AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  return frame;
+}
+
+// A pointer from an image of our own, each pixel repeated: 32 bits with alpha, no mask.
+HCURSOR CursorFromImage(const pictures::Image& image, int hotspot_x, int hotspot_y) {
+  BITMAPV5HEADER header{};
+  header.bV5Size = sizeof header;
+  header.bV5Width = image.width;
+  header.bV5Height = -image.height;  // top-down, as the image holds its rows
+  header.bV5Planes = 1;
+  header.bV5BitCount = 32;
+  header.bV5Compression = BI_BITFIELDS;
+  header.bV5RedMask = 0x00FF0000;
+  header.bV5GreenMask = 0x0000FF00;
+  header.bV5BlueMask = 0x000000FF;
+  header.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  HBITMAP mask = CreateBitmap(image.width, image.height, 1, 1, nullptr);
+  HCURSOR cursor = nullptr;
+  if (colour != nullptr && mask != nullptr) {
+    std::copy(image.pixels.begin(), image.pixels.end(), static_cast<std::uint32_t*>(bits));
+    ICONINFO info{FALSE, static_cast<DWORD>(hotspot_x), static_cast<DWORD>(hotspot_y), mask, colour};
+    cursor = CreateIconIndirect(&info);
+  }
+  if (colour != nullptr) DeleteObject(colour);
+  if (mask != nullptr) DeleteObject(mask);
+  return cursor;
+}
 
 // One entry of an icon or cursor file as a system icon or cursor, after our
 // own reader has accepted its image.
@@ -95,8 +150,17 @@ class Win32Runtime final : public WindowCore {
   void Present(const PixelRect& area) override;
   void Paint();
 
-  // Pointers: the system's, shown on WM_SETCURSOR.
+  // Pointers: the system's, shown on WM_SETCURSOR, made again for another scale.
+  struct Pointer {
+    std::span<const std::uint8_t> built_in;
+    std::string disc_path;
+    pictures::CursorFile decoded;
+    HCURSOR cursor = nullptr;
+    int factor = 1;  // the scale's whole factor it was made at
+  };
   std::uintptr_t MakePointer(const PointerFile& file) override;
+  HCURSOR Make(const Pointer& pointer, int factor);
+  HCURSOR CursorOf(std::uintptr_t pointer);
   void PointersChanged() override;
   bool ShowPointer();
 
@@ -106,12 +170,13 @@ class Win32Runtime final : public WindowCore {
   bool class_registered_ = false;
   HICON icon_ = nullptr, small_icon_ = nullptr;
   HCURSOR arrow_ = nullptr;
-  std::vector<HCURSOR> made_pointers_;
+  std::vector<Pointer> pointers_;  // MakePointer's pointer n is pointers_[n - 1]
 };
 
 Win32Runtime::~Win32Runtime() {
   DestroyWindow();
-  for (HCURSOR cursor : made_pointers_) DestroyCursor(cursor);
+  for (const Pointer& p : pointers_)
+    if (p.disc_path.empty() || p.factor > 1) DestroyCursor(p.cursor);  // the system's loader shares what it loads
   if (icon_ != nullptr) DestroyIcon(icon_);
   if (small_icon_ != nullptr) DestroyIcon(small_icon_);
   if (class_registered_) UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
@@ -132,17 +197,20 @@ void Win32Runtime::BuildWindow() {
   if (RegisterClassExW(&window_class) == 0) throw RuntimeError("Load", std::string(layout().name), Cause::OutOfResources);
   class_registered_ = true;
 
-  RECT frame = RectOf(client());
-  AdjustWindowRectEx(&frame, kWindowStyle, FALSE, 0);
+  const std::wstring caption = WideFromUtf8(layout().caption);
+  hwnd_ = CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, client().w, client().h, nullptr,
+                          nullptr, instance, this);
+  if (hwnd_ == nullptr) throw RuntimeError("Load", std::string(layout().name), Cause::OutOfResources);
+  // Hidden still: sized for its monitor's scale, then centred.
+  const UINT dpi = DpiOf(hwnd_);
+  SetScale(Scale::FromDpi(dpi));
+  const RECT frame = FrameFor(screen_client(), dpi);
   const int width = frame.right - frame.left, height = frame.bottom - frame.top;
   RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = static_cast<int>(work.left) + std::max(0, static_cast<int>(work.right - work.left - width) / 2);
   const int y = static_cast<int>(work.top) + std::max(0, static_cast<int>(work.bottom - work.top - height) / 2);
-  const std::wstring caption = WideFromUtf8(layout().caption);
-  hwnd_ = CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, x, y, width, height, nullptr, nullptr,
-                          instance, this);
-  if (hwnd_ == nullptr) throw RuntimeError("Load", std::string(layout().name), Cause::OutOfResources);
+  SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Runtime::SetIcons() {
@@ -153,14 +221,45 @@ void Win32Runtime::SetIcons() {
 }
 
 std::uintptr_t Win32Runtime::MakePointer(const PointerFile& file) {
-  // The system's loader reads a pointer file on the disc, animated ones included; our reader has accepted it.
-  if (!file.disc_path.empty()) {
-    const std::string path(file.disc_path);
-    return reinterpret_cast<std::uintptr_t>(::LoadCursorFromFileA(path.c_str()));
+  Pointer pointer{file.built_in, std::string(file.disc_path), file.decoded};
+  pointer.factor = scale().PointerFactor();
+  pointer.cursor = Make(pointer, pointer.factor);
+  if (pointer.cursor == nullptr) return 0;
+  pointers_.push_back(std::move(pointer));
+  return pointers_.size();
+}
+
+HCURSOR Win32Runtime::Make(const Pointer& pointer, int factor) {
+  if (pointer.decoded.frames.empty()) factor = 1;
+  if (factor > 1 && pointer.decoded.steps.size() <= 1) {
+    // One picture: each of its pixels repeated, hot spot included.
+    const pictures::CursorFile& file = pointer.decoded;
+    const pictures::CursorFrame& shown = file.frames[file.steps.empty() ? 0 : file.steps.front().frame];
+    return CursorFromImage(Repeated(shown.image, factor), shown.hotspot_x * factor, shown.hotspot_y * factor);
   }
-  const HCURSOR cursor = static_cast<HCURSOR>(IconFromFileBytes(file.built_in, 0, 0));
-  if (cursor != nullptr) made_pointers_.push_back(cursor);
-  return reinterpret_cast<std::uintptr_t>(cursor);
+  // The system's loader reads a pointer file on the disc, animated ones included; our reader has accepted it.
+  if (!pointer.disc_path.empty() && factor == 1) return ::LoadCursorFromFileA(pointer.disc_path.c_str());
+  if (!pointer.disc_path.empty()) {  // animated: the system enlarges each frame
+    const pictures::Image& first = pointer.decoded.frames.front().image;
+    return static_cast<HCURSOR>(LoadImageA(nullptr, pointer.disc_path.c_str(), IMAGE_CURSOR, first.width * factor,
+                                           first.height * factor, LR_LOADFROMFILE));
+  }
+  return static_cast<HCURSOR>(IconFromFileBytes(pointer.built_in, 0, 0));
+}
+
+HCURSOR Win32Runtime::CursorOf(std::uintptr_t id) {
+  if (id == 0) return arrow_;
+  if (id == kHiddenPointer) return nullptr;
+  Pointer& pointer = pointers_[id - 1];
+  // The window moved to a screen of another scale.
+  if (const int factor = scale().PointerFactor(); factor != pointer.factor) {
+    if (HCURSOR remade = Make(pointer, factor)) {
+      if (pointer.disc_path.empty() || pointer.factor > 1) DestroyCursor(pointer.cursor);
+      pointer.cursor = remade;
+      pointer.factor = factor;
+    }
+  }
+  return pointer.cursor;
 }
 
 void Win32Runtime::ShowWindow() {
@@ -226,6 +325,14 @@ LRESULT Win32Runtime::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != hwnd_) CaptureLost();  // taken away from us
       return 0;
+    case WM_DPICHANGED: {
+      // Another monitor, or its scale changed: the new factor, and the size the system suggests.
+      SetScale(Scale::FromDpi(HIWORD(wparam)));
+      const RECT* suggested = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_CLOSE:
       CloseRequested();
       return 0;
@@ -247,7 +354,9 @@ void Win32Runtime::DestroyWindow() {
 }
 
 void Win32Runtime::Present(const PixelRect& area) {
-  const RECT r = RectOf(area);
+  // Halftone blends each pixel with its neighbours: one more client pixel around.
+  const int reach = scale().Whole() ? 0 : 1;
+  const RECT r = RectOf(scale().ToScreen({area.x - reach, area.y - reach, area.w + 2 * reach, area.h + 2 * reach}));
   if (hwnd_ != nullptr) InvalidateRect(hwnd_, &r, FALSE);
 }
 
@@ -262,8 +371,17 @@ void Win32Runtime::Paint() {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  SetDIBitsToDevice(dc, 0, 0, canvas.width, canvas.height, 0, 0, 0, canvas.height, canvas.pixels, &info,
-                    DIB_RGB_COLORS);
+  if (scale() == Scale{}) {
+    SetDIBitsToDevice(dc, 0, 0, canvas.width, canvas.height, 0, 0, 0, canvas.height, canvas.pixels, &info,
+                      DIB_RGB_COLORS);
+  } else {
+    // Each pixel repeated at a whole scale; the system's smooth filter at another.
+    SetStretchBltMode(dc, scale().Whole() ? COLORONCOLOR : HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);  // as halftone needs after the mode is set
+    const PixelRect shown = screen_client();
+    StretchDIBits(dc, 0, 0, shown.w, shown.h, 0, 0, canvas.width, canvas.height, canvas.pixels, &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+  }
   EndPaint(hwnd_, &paint);
 }
 
@@ -272,8 +390,7 @@ bool Win32Runtime::ShowPointer() {
   POINT p{};
   GetCursorPos(&p);
   ScreenToClient(hwnd_, &p);
-  const std::uintptr_t pointer = PointerAt(p.x, p.y);
-  ::SetCursor(pointer == 0 ? arrow_ : pointer == kHiddenPointer ? nullptr : reinterpret_cast<HCURSOR>(pointer));
+  ::SetCursor(CursorOf(PointerAt(p.x, p.y)));
   return true;
 }
 

@@ -68,6 +68,8 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
       {0, "3", 288, 1923, 1440, true},
   };
   const Server& server = Server::Shared();
+  std::vector<std::string> with_display = server.env;
+  with_display.push_back("DISPLAY=" + server.display);
   Image reference;
   std::pair<int, int> message;  // the error message's size at 1x
   for (const Desktop& d : rows) {
@@ -76,7 +78,7 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
     NewDisc();
     if (kPlatform.wine) {
       ASSERT_EQ(Child({"wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                       std::to_string(d.dpi ? d.dpi : 96), "/f"}, server.folder, Environment(server.env)).Wait(Millis(60000)), 0);
+                       std::to_string(d.dpi ? d.dpi : 96), "/f"}, server.folder, Environment(with_display)).Wait(Millis(60000)), 0);
     } else {
       WriteFile(disc().root / "resources", d.dpi ? "Xft.dpi: " + std::to_string(d.dpi) + "\n" : "");
       ASSERT_EQ(Child({"xrdb", "-nocpp", "-load", (disc().root / "resources").string()}, disc().root,
@@ -104,7 +106,7 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
       EXPECT_TRUE(!last || Settled(*s));
       EXPECT_EQ(Shows(*s, kHelp, panel), "") << at << (last ? ", its last screen pixel" : "");
     }
-    if (!kPlatform.wine) {  // the hand, each pixel repeated, its hot spot too
+    {  // the hand, each pixel repeated, its hot spot too
       const int n = (d.scale + 48) / 96;
       x().Move(At(*s, kExit, kExit.Centre()));
       const Image hand = Repeated(*BuildAsset("hand.cur"), n);

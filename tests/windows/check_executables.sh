@@ -1,8 +1,9 @@
 #!/bin/sh
 # The Windows launchers read back as files with the standard tools: each is a
 # windowed program importing only libraries every Windows has, and carries one
-# version record (one string block, 040404B0, version 1.00) and icon group 1
-# holding icon 30001, the window icon's image.
+# version record (one string block, 040404B0, version 1.00), icon group 1
+# holding icon 30001, the window icon's image, and a manifest declaring
+# per-monitor DPI awareness (v2).
 # Usage: check_executables.sh BUILD-FOLDER
 set -eu
 build=$1
@@ -22,7 +23,7 @@ for variant in win32:i686 win64:x86_64; do
     esac
   done
   wrestool -l "$exe" | sed 's/ \[.*//' >"$work/resources"
-  printf -- '--type=3 --name=30001 --language=1028\n--type=14 --name=1 --language=1028\n--type=16 --name=1 --language=1028\n' |
+  printf -- '--type=3 --name=30001 --language=1028\n--type=14 --name=1 --language=1028\n--type=16 --name=1 --language=1028\n--type=24 --name=1 --language=1028\n' |
     cmp -s - "$work/resources" || fail "resources: $(cat "$work/resources")"
   wrestool -x --raw --type=3 --name=30001 "$exe" >"$work/icon"
   tail -c +23 "$ico" >"$work/image"
@@ -31,6 +32,7 @@ for variant in win32:i686 win64:x86_64; do
   wrestool -x --raw --type=14 --name=1 "$exe" >"$work/group"
   head -c 18 "$ico" >"$work/directory"
   [ "$(hex "$work/group")" = "$(hex "$work/directory")3175" ] || fail "icon group 1 is not one entry for icon 30001"
+  wrestool -x --raw --type=24 --name=1 "$exe" | grep -q '>PerMonitorV2' || fail "the manifest does not declare per-monitor DPI awareness (v2)"
   wrestool -x --raw --type=16 --name=1 "$exe" >"$work/version"
   # The fixed part: its signature, then file and product version 1.0.0.0.
   hex "$work/version" | grep -q 'bd04effe00000100000001000000000000000100000000' || fail "file version is not 1.0.0.0"
