@@ -34,6 +34,7 @@ TEST(Controls, RectanglesMeetWhereTheyShareAPixel) {
       {{{-4, -2, 6, 5}, {1, 1, 0, 9}, {}, {-4, -2, 6, 5}}},
   };
   for (const auto& [a, b, both, all] : kCases) {
+    SCOPED_TRACE(&a - &std::get<0>(kCases[0]));
     EXPECT_EQ(a.Intersect(b), both);
     EXPECT_EQ(b.Union(a), all);
   }
@@ -46,6 +47,7 @@ TEST(Controls, APictureSetsTheControlsSizeAndWhatIsDrawnAfresh) {
       {wide, {}, {10, 20, 30, 5}, {10, 20, 30, 5}},    {wide, wide, {10, 20, 30, 5}, {}},
   };
   for (const auto& [before, after, area, redrawn] : kCases) {
+    SCOPED_TRACE(testing::Message() << "to " << area.w << "x" << area.h << ", redrawn " << redrawn.w);
     ControlSurface control;
     control.area = {10, 20, 7, 7};
     AssignPicture(control, before);
@@ -56,7 +58,7 @@ TEST(Controls, APictureSetsTheControlsSizeAndWhatIsDrawnAfresh) {
 
 TEST(Controls, MouseArgumentsInTheProceduresTerms) {
   for (const auto& [left, others, argument] : {std::tuple{false, false, 0}, {true, false, 101}, {false, true, 606}})
-    EXPECT_EQ(ButtonArgument({left, others, others}) * 100 + ShiftArgument({left, others, others}), argument);
+    EXPECT_EQ(ButtonArgument({left, others, others}) * 100 + ShiftArgument({left, others, others}), argument) << argument;
   const MouseArgs args = ArgsAt(-3, 23, 2, 5);
   EXPECT_EQ((std::array{args.x, args.y, float(args.button), float(args.shift)}), (std::array{-45.0f, 345.0f, 2.0f, 5.0f}));
 }
@@ -120,7 +122,8 @@ TEST(Controls, DrawingBackToFrontInsideTheRequestedPart) {
     Canvas9 canvas;
     Compose(canvas.View(), kBackToFront, part);
     const auto at = [&](int x, int y) { return canvas.pixels[y * 11 + x]; };
-    EXPECT_EQ((std::vector{at(0, 0), at(1, 1), at(8, 2), at(9, 2), at(8, 3), at(10, 5)}), expected) << part.x;
+    EXPECT_EQ((std::vector{at(0, 0), at(1, 1), at(8, 2), at(9, 2), at(8, 3), at(10, 5)}), expected)
+        << part.x << "," << part.y << " " << part.w << "x" << part.h;
   }
 }
 
@@ -146,6 +149,7 @@ TEST(Controls, ABoundProcedureRunsHoldingTheWindowAndCounted) {
       {Control::Documentation, MouseEvent::Up, true, {430}},
   };
   for (const auto& [control, event, with_form, seen] : kCases) {
+    SCOPED_TRACE(testing::Message() << int(control) << " " << int(event) << (with_form ? " with" : " without") << " the form");
     g_seen.clear();
     g_form = with_form ? std::make_shared<Form>() : nullptr;
     RunBound(events, control, event, g_form, ArgsAt(2, 3, 1, 0), g_running);
