@@ -148,7 +148,8 @@ TEST(WindowCore, TheFocusShowsAsADottedRing) {
   w.DoEvents();  // the Setup Wizard button, 110 by 24 at 74,287
   // x, y, dotted: a dot of the ring, else what was there
   const std::tuple<int, int, bool> kPixels[] = {{73, 287, true},  {74, 287, false}, {73, 288, false}, {184, 310, true},
-                                                {184, 311, false}, {185, 311, false}, {74, 286, true}, {75, 286, false}};
+                                                {184, 311, false}, {185, 311, false}, {74, 286, true}, {75, 286, false},
+                                                {75, 287, false}};  // inside the ring, in step with its dots
   for (auto [x, y, dotted] : kPixels)
     EXPECT_EQ(at(x, y), dotted ? contrast(x, y) : before[y * 641 + x]) << x << "," << y;
   w.Post(tab);
