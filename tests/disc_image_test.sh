@@ -7,13 +7,14 @@
 # image starts from the mount's root (the scenario Mounted.*): SCENARIOS is
 # e2e_tests for the Linux launcher, wine_tests for the Windows one under Wine.
 #   disc_image_test.sh BUILD-DIR [--run SCENARIOS] KIND...
-# Exit status 77 (skipped) where the machine has no FUSE device to mount with.
+# Exit status 77 (skipped) where the machine has no FUSE device to mount with,
+# or runs no 32-bit code for the 32-bit Windows launcher that discs carry.
 set -uo pipefail
 build=$1 scenarios=""
 shift
 [ "$1" != --run ] || { scenarios=$2; shift 2; }
 [ -e /dev/fuse ] || { echo "SKIPPED: no FUSE device (/dev/fuse): the images cannot be mounted"; exit 77; }
-work=$(mktemp -d) failures=0
+work=$(mktemp -d) failures=0 skips=0
 trap 'for m in "$work"/*/; do fusermount -u "$m" 2>/dev/null; done; rm -rf -- "$work"' EXIT
 check() {
   if "${@:2}"; then echo "ok   $kind: $1"; else echo "FAIL $kind: $1" && cat "$work/log" && failures=$((failures + 1)) && return 1; fi
@@ -42,8 +43,13 @@ icon=autorun.ico (32x32), label=Print Server, action=Open the Print Server Setup
     launcher=$mount/autorun
     [[ $scenarios != *wine* ]] || launcher=$mount/autorun.exe
     AUTORUN_MOUNTED_DISC=$mount AUTORUN_EXE=$launcher "$scenarios" --gtest_filter='Mounted.*' >"$work/log" 2>&1
-    check "its launcher starts from the image and Exit closes it" grep -q '^\[  PASSED  \] 1 test' "$work/log"
+    if grep -q 'skipped: this machine runs no 32-bit code' "$work/log"; then
+      echo "SKIPPED $kind: its launcher's run: this machine runs no 32-bit code" && skips=$((skips + 1))
+    else
+      check "its launcher starts from the image and Exit closes it" grep -q '^\[  PASSED  \] 1 test' "$work/log"
+    fi
   fi
   fusermount -u "$mount"
 done
-[ $failures -eq 0 ]
+[ $failures -eq 0 ] || exit 1
+[ $skips -eq 0 ] || exit 77

@@ -194,6 +194,42 @@ inline std::string Launcher() {
   return exe != nullptr && *exe != '\0' ? exe : AUTORUN_BUILD_DIR "/autorun";
 }
 
+// A 32-bit launcher runs through wine32 in a 32-bit prefix, a 64-bit one through
+// wine64 in a 64-bit prefix: neither needs the other, so the 64-bit one runs
+// whether or not wine32 is installed, and whether or not this machine runs 32-bit code.
+inline bool Launcher32Bit() {
+  static const bool is32 = [] {
+    std::ifstream exe(Launcher(), std::ios::binary);
+    char head[64] = {}, pe[6] = {};
+    exe.read(head, sizeof head);
+    exe.seekg(static_cast<std::uint8_t>(head[0x3C]) | static_cast<std::uint8_t>(head[0x3D]) << 8).read(pe, sizeof pe);
+    return pe[4] == 0x4C && pe[5] == 0x01;  // machine i386
+  }();
+  return is32;
+}
+// Debian keeps wine64 beside wine's other loaders, out of PATH.
+inline std::string WineLoader() {
+  if (Launcher32Bit()) return "wine";
+  return fs::exists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine64";
+}
+inline std::vector<std::string> Wine(std::vector<std::string> argv) {
+  argv.insert(argv.begin(), WineLoader());
+  return argv;
+}
+#ifdef AUTORUN_WINE
+// Why this launcher's scenarios cannot run here, or "".
+inline std::string SkipReason() {
+  static const std::string why = [] {
+    if (!Launcher32Bit()) return std::string();
+    std::optional<int> status = Child({AUTORUN_SOURCE_DIR "/tools/runs-32bit-code"}, "/", Environment({})).Wait(Millis(20000));
+    return status == 1 ? std::string("skipped: this machine runs no 32-bit code") : std::string();
+  }();
+  return why;
+}
+#else
+inline std::string SkipReason() { return ""; }
+#endif
+
 inline std::optional<Image> BuildAsset(std::string_view name) {  // a picture the build generated
   std::string bytes = ReadFile(fs::path(AUTORUN_BUILD_DIR) / "assets" / name);
   auto decoded = pictures::DecodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
@@ -292,13 +328,14 @@ class Disc {
     fs::permissions(log, fs::perms(0666));
     const std::string append = " >> '" + log.string() + "'\n";
     WriteFile(root / "bin" / "xdg-open", "#!/bin/sh\necho \"open $* pid=$$\"" + append, true);
-    if (kPlatform.wine) {  // a Windows program that logs its start
-      for (const char* program : {kSetupProgram, kManualProgram}) {
-        fs::create_directories(Path(program).parent_path());
-        fs::copy_file(fs::path(Launcher()).parent_path() / "recording_program.exe", Path(program));
-      }
-      return;
+#ifdef AUTORUN_WINE
+    // A Windows program that logs its start, from the build of the launcher's kind (it may run from an image).
+    for (const char* program : {kSetupProgram, kManualProgram}) {
+      fs::create_directories(Path(program).parent_path());
+      fs::copy_file(fs::path(AUTORUN_BUILD_DIR) / (Launcher32Bit() ? "win32" : "win64") / "recording_program.exe", Path(program));
     }
+    return;
+#endif
     // The setup program says which session it leads, then whether it outlived the launcher.
     WriteFile(Path(kSetupProgram), "#!/bin/sh\necho \"setup pid=$$ sid=$(cut -d' ' -f6 /proc/$$/stat)\"" + append +
                                        "i=0; while kill -0 $PPID 2>/dev/null && [ $i -lt 600 ]; do sleep 0.2; i=$((i+1)); done\n"
@@ -474,14 +511,17 @@ struct Server {
   Server() {
 #ifdef AUTORUN_WINE
     // A fresh prefix, whose "open" of an HTML file runs winebrowser, and so the first xdg-open on PATH.
-    env = {"WINEPREFIX=" + (folder / "prefix").string(), "WINEDEBUG=-all", "WINEDLLOVERRIDES=mscoree,mshtml=d", "DISPLAY="};
+    // wine64 starts Wine's new processes itself, as Debian's wine does where it is the only loader.
+    env = {"WINEPREFIX=" + (folder / "prefix").string(), Launcher32Bit() ? "WINEARCH=win32" : "WINEARCH=win64",
+           Launcher32Bit() ? "WINELOADER=" : "WINELOADER=" + WineLoader(), "WINEDEBUG=-all",
+           "WINEDLLOVERRIDES=mscoree,mshtml=d", "DISPLAY="};
     auto run = [&](std::vector<std::string> argv) {
-      return Child(argv, folder, Environment(env), folder / "wine").Wait(Millis(300000)) == 0;
+      return Child(Wine(argv), folder, Environment(env), folder / "wine").Wait(Millis(300000)) == 0;
     };
-    if (!run({"wineboot", "-i"}) || !run({"wine", "reg", "add", "HKCR\\.html", "/ve", "/d", "htmlfile", "/f"}) ||
-        !run({"wine", "reg", "add", "HKCR\\htmlfile\\shell\\open\\command", "/ve", "/d", "winebrowser \"%1\"", "/f"}))
+    if (!run({"wineboot", "-i"}) || !run({"reg", "add", "HKCR\\.html", "/ve", "/d", "htmlfile", "/f"}) ||
+        !run({"reg", "add", "HKCR\\htmlfile\\shell\\open\\command", "/ve", "/d", "winebrowser \"%1\"", "/f"}))
       why_not = "Wine could not make a prefix: " + ReadFile(folder / "wine");
-    run({"wineserver", "-k"});  // its desktop process has no display; the launcher's will
+    Child({"wineserver", "-k"}, folder, Environment(env)).Wait(Millis(30000));  // its desktop process has no display; the launcher's will
     env.pop_back();
 #endif
     int fds[2];
@@ -522,8 +562,9 @@ struct Session {
 class LauncherTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    if (!managed_ || !SkipReason().empty()) return;
     Server& s = Server::Shared();
-    if (!managed_ || !s.why_not.empty()) return;
+    if (!s.why_not.empty()) return;
     // Openbox runs its --startup command once it handles requests: a window mapped before would be lost.
     const fs::path ready = s.folder / "openbox.ready";
     s.openbox = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable", "--startup", "touch " + ready.string()},
@@ -537,6 +578,7 @@ class LauncherTest : public ::testing::Test {
   static inline bool managed_ = false;  // a suite under openbox sets it first
   int dpi_ = 96;                          // the scale the desktop gives the launchers started next
   void SetUp() override {
+    if (!SkipReason().empty()) GTEST_SKIP() << SkipReason();
     ASSERT_EQ(Server::Shared().why_not, "");
     ASSERT_TRUE(Poll([&] { return (x_ = std::make_unique<X>(Server::Shared().display))->dpy != nullptr; }, Millis(10000)));
     NewDisc();
@@ -562,7 +604,7 @@ class LauncherTest : public ::testing::Test {
       fs::copy_file(Launcher(), disc().root / "autorun", fs::copy_options::overwrite_existing);
       argv[0] = (disc().root / "autorun").string();
     }
-    if (kPlatform.wine) argv.insert(argv.begin(), "wine");
+    if (kPlatform.wine) argv = Wine(argv);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::string log = "Z:" + disc().log.string();  // the recording program's, as Windows names it
     std::replace(log.begin(), log.end(), '/', '\\');

@@ -77,8 +77,8 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
     SCOPED_TRACE("dpi " + std::to_string(d.dpi) + ", GDK_SCALE " + (d.gdk_scale ? d.gdk_scale : "unset"));
     NewDisc();
     if (kPlatform.wine) {
-      ASSERT_EQ(Child({"wine", "reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
-                       std::to_string(d.dpi ? d.dpi : 96), "/f"}, server.folder, Environment(with_display)).Wait(Millis(60000)), 0);
+      ASSERT_EQ(Child(Wine({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
+                            std::to_string(d.dpi ? d.dpi : 96), "/f"}), server.folder, Environment(with_display)).Wait(Millis(60000)), 0);
     } else {
       WriteFile(disc().root / "resources", d.dpi ? "Xft.dpi: " + std::to_string(d.dpi) + "\n" : "");
       ASSERT_EQ(Child({"xrdb", "-nocpp", "-load", (disc().root / "resources").string()}, disc().root,
