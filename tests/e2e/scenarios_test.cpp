@@ -35,6 +35,12 @@ TEST_F(Bare, OpensCentredWithTheBuiltInPicturesIconAndPointers) {
     EXPECT_EQ(std::string(klass.res_name) + "/" + klass.res_class, "autorun/Autorun");
     XFree(klass.res_name);
     XFree(klass.res_class);
+    // The frame's close button asks, rather than cutting the connection.
+    Atom* protocols = nullptr;
+    int count = 0;
+    XGetWMProtocols(x().dpy, s->window, &protocols, &count);
+    EXPECT_TRUE(count == 1 && protocols[0] == XInternAtom(x().dpy, "WM_DELETE_WINDOW", False)) << count;
+    XFree(protocols);
     EXPECT_EQ(s->origin.x, (1024 - 641) / 2);
     EXPECT_EQ(s->origin.y, (768 - 480) / 2);
   }
