@@ -127,6 +127,25 @@ TEST(Controls, DrawingBackToFrontInsideTheRequestedPart) {
   }
 }
 
+// The focus ring's dots: on its edge, every other pixel, black over a light pixel and white over a
+// dark one: grey 128 is the darkest light grey, 127 the lightest dark one.
+TEST(Controls, TheFocusRingIsDottedInAContrastingColour) {
+  const std::pair<PixelRect, std::array<const char*, 6>> kCases[] = {  // the part drawn, then B black, W white
+      {{0, 0, 8, 6}, {"........", ".B.B.W..", "......W.", ".B......", "..B.W.W.", "........"}},
+      {{-5, 2, 8, 9}, {"........", "........", "........", ".B......", "..B.....", "........"}},
+  };
+  for (const auto& [part, rows] : kCases) {
+    std::vector<std::uint32_t> pixels(8 * 6);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = i % 8 < 4 ? 0xFF808080 : 0xFF7F7F7F;
+    const std::vector<std::uint32_t> before = pixels;
+    DrawFocusRing({pixels.data(), 8, 6}, {1, 1, 6, 4}, part);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+      const char c = rows[i / 8][i % 8];
+      EXPECT_EQ(pixels[i], c == 'B' ? 0xFF000000 : c == 'W' ? 0xFFFFFFFF : before[i]) << i % 8 << "," << i / 8 << " of " << part.x;
+    }
+  }
+}
+
 // The window object is owned by g_form alone, as by the runtime, so a procedure can drop it while it runs.
 std::shared_ptr<Form> g_form;
 std::vector<int> g_seen;  // the count of running procedures each run saw
