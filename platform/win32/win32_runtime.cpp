@@ -72,6 +72,17 @@ RECT FrameFor(const PixelRect& client, UINT dpi) {
   return frame;
 }
 
+// The window's place, centred in the work area, for a client area with the frame drawn at `dpi`.
+RECT CentredFrame(const PixelRect& client, UINT dpi) {
+  const RECT frame = FrameFor(client, dpi);
+  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = static_cast<int>(work.left) + std::max(0, static_cast<int>(work.right - work.left - width) / 2);
+  const int y = static_cast<int>(work.top) + std::max(0, static_cast<int>(work.bottom - work.top - height) / 2);
+  return {x, y, x + width, y + height};
+}
+
 // A pointer from an image of our own, each pixel repeated: 32 bits with alpha, no mask.
 HCURSOR CursorFromImage(const pictures::Image& image, int hotspot_x, int hotspot_y) {
   BITMAPV5HEADER header{};
@@ -198,19 +209,17 @@ void Win32Runtime::BuildWindow() {
   class_registered_ = true;
 
   const std::wstring caption = WideFromUtf8(layout().caption);
-  hwnd_ = CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, 0, 0, client().w, client().h, nullptr,
-                          nullptr, instance, this);
+  RECT place = CentredFrame(client(), 96);
+  hwnd_ = CreateWindowExW(0, kWindowClass, caption.c_str(), kWindowStyle, place.left, place.top,
+                          place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance, this);
   if (hwnd_ == nullptr) throw RuntimeError("Load", std::string(layout().name), Cause::OutOfResources);
-  // Hidden still: sized for its monitor's scale, then centred.
+  // Hidden still: on a monitor of another scale, sized for it and centred again.
   const UINT dpi = DpiOf(hwnd_);
   SetScale(Scale::FromDpi(dpi));
-  const RECT frame = FrameFor(screen_client(), dpi);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  const int x = static_cast<int>(work.left) + std::max(0, static_cast<int>(work.right - work.left - width) / 2);
-  const int y = static_cast<int>(work.top) + std::max(0, static_cast<int>(work.bottom - work.top - height) / 2);
-  SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (scale() == Scale{}) return;
+  place = CentredFrame(screen_client(), dpi);
+  SetWindowPos(hwnd_, nullptr, place.left, place.top, place.right - place.left, place.bottom - place.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Runtime::SetIcons() {
