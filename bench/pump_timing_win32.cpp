@@ -36,6 +36,9 @@ class TimingForm : public platform::Form {
   explicit TimingForm(platform::Runtime& runtime) : runtime_(runtime) {}
 
   void Load() {
+    // The pointer off the window first: where the window opened under it, the system's own
+    // movement would join the one posted here and, going nowhere, start nothing.
+    SetCursorPos(0, 0);
     PostMessageW(reinterpret_cast<HWND>(runtime_.hWnd()), WM_MOUSEMOVE, 0, kOverBackground);
   }
 
