@@ -2,8 +2,9 @@
 //
 //   x_harness startup ROUNDS BITMAP DISC FLOOR_PROGRAM [FEH]
 //     process start to the window's first picture on screen, and peak resident
-//     memory by then, of the launcher at the disc's root, the bare Xlib floor showing
-//     BITMAP and (when given) feh showing BITMAP, interleaved round by round.
+//     memory by then, of the launcher at the disc's root (at scale 1 and at
+//     GDK_SCALE=2), the bare Xlib floor showing BITMAP and (when given) feh
+//     showing BITMAP, interleaved round by round.
 //   x_harness motion ID WHO over|across EVENTS ROUNDS BITMAP CWD PROGRAM [ARGS...]
 //     EVENTS pointer motions injected with XTest over one button or across the
 //     buttons and the background, then a close request; the time until the
@@ -12,7 +13,8 @@
 //   x_harness catchup ROUNDS STORM HOVERS BITMAP DISC FLOOR_PROGRAM
 //     the launcher against FLOOR_PROGRAM (bench/bare_motion_window.cpp), which
 //     only reads motion and shows the Documentation help when the pointer comes
-//     onto that button, started in turn each round: the time from the last of
+//     onto that button, and the launcher at GDK_SCALE=2, each started in turn
+//     each round: the time from the last of
 //     STORM motions (each on another control than the last) to the resting
 //     picture on screen, and HOVERS times from one motion onto the button to it.
 //
@@ -74,13 +76,18 @@ bool SpotColour(const std::string& bitmap, std::uint32_t& rgb) {
 
 double Millis(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// The launcher at scale 2: twice the size, each pixel repeated, so the spots keep their colours.
+constexpr int kScaled = 2;
+std::vector<std::string> AtScale2(const std::string& program) { return {"/usr/bin/env", "GDK_SCALE=2", program}; }
+
 struct Contender {
   std::string id;
   std::string label;
   std::vector<std::string> argv;
   std::string cwd;
-  std::vector<double> millis;
-  std::vector<double> mebibytes;
+  int scale = 1;
+  std::vector<double> millis{};
+  std::vector<double> mebibytes{};
   int failures = 0;
 };
 
@@ -92,21 +99,22 @@ struct Frame {
 
 // Starts the program and waits for its first picture; None window on failure.
 Frame StartAndWatch(bench::Watcher& watcher, const std::vector<std::string>& argv, const std::string& cwd,
-                    std::uint32_t spot_rgb, bench::Child& child) {
+                    int scale, std::uint32_t spot_rgb, bench::Child& child) {
   watcher.Drain();
   const auto start = Clock::now();
   child = bench::Spawn(argv, cwd, false);
   if (child.pid <= 0) return {};
   const auto deadline = start + kStartDeadline;
   Window window = watcher.WaitForMap(child.pid, deadline);
-  if (window == None || !watcher.WaitForPixel(window, kSpotX, kSpotY, spot_rgb, deadline)) return {window, 0};
+  if (window == None || !watcher.WaitForPixel(window, kSpotX * scale, kSpotY * scale, spot_rgb, deadline))
+    return {window, 0};
   const double millis = Millis(Clock::now() - start);
   return {window, millis, bench::PeakResidentKib(child.pid)};
 }
 
 bool RunOnce(bench::Watcher& watcher, Contender& c, std::uint32_t spot_rgb, bool record) {
   bench::Child child;
-  const Frame frame = StartAndWatch(watcher, c.argv, c.cwd, spot_rgb, child);
+  const Frame frame = StartAndWatch(watcher, c.argv, c.cwd, c.scale, spot_rgb, child);
   if (child.pid <= 0) {
     std::fprintf(stderr, "note: %s could not be started\n", c.id.c_str());
     return false;
@@ -137,10 +145,11 @@ int Startup(int argc, char** argv) {
   std::uint32_t spot_rgb = 0;
   if (!SpotColour(bitmap, spot_rgb)) return 1;
   std::vector<Contender> contenders = {
-      {"floor", "bare Xlib window (floor)", {AbsolutePath(argv[5]), bitmap}, ".", {}, {}, 0},
-      {"autorun", "autorun on the sample disc", {disc + "/autorun"}, disc, {}, {}, 0},
+      {"floor", "bare Xlib window (floor)", {AbsolutePath(argv[5]), bitmap}, "."},
+      {"autorun", "autorun on the sample disc", {disc + "/autorun"}, disc},
+      {"autorun.x2", "autorun at scale 2 (GDK_SCALE=2)", AtScale2(disc + "/autorun"), disc, kScaled},
   };
-  if (argc == 7) contenders.push_back({"feh", "feh", {argv[6], bitmap}, ".", {}, {}, 0});
+  if (argc == 7) contenders.push_back({"feh", "feh", {argv[6], bitmap}, "."});
   bench::Watcher watcher;
   if (!watcher.Open()) {
     std::fputs("x_harness: cannot open the display\n", stderr);
@@ -333,11 +342,12 @@ struct Catchup {
   std::vector<std::string> argv;
   std::string cwd;
   bool draws_background;  // ready once the background is on screen; the floor, once mapped
-  std::vector<double> storm_ms, whole_ms, hover_ms;
+  int scale = 1;
+  std::vector<double> storm_ms{}, whole_ms{}, hover_ms{};
 };
 
 // One round of a program: a storm, then hover after hover; false on a failure.
-bool CatchupRound(bench::Watcher& watcher, Catchup& c, long storm, int hovers, Point spot, std::uint32_t target,
+bool CatchupRound(bench::Watcher& watcher, Catchup& c, long storm, int hovers, Point at_1x, std::uint32_t target,
                   std::uint32_t background_rgb) {
   using platform::Control;
   watcher.Drain();
@@ -347,11 +357,14 @@ bool CatchupRound(bench::Watcher& watcher, Catchup& c, long storm, int hovers, P
   const int screen = DefaultScreen(dpy);
   const auto deadline = Clock::now() + kStartDeadline;
   const Window window = watcher.WaitForMap(child.pid, deadline);
-  bool ok = window != None && (!c.draws_background || watcher.WaitForPixel(window, kSpotX, kSpotY, background_rgb, deadline));
+  const int n = c.scale;  // window pixels for each of the layout's
+  const Point spot{at_1x.x * n, at_1x.y * n};
+  bool ok = window != None &&
+            (!c.draws_background || watcher.WaitForPixel(window, kSpotX * n, kSpotY * n, background_rgb, deadline));
   int root_x = 0, root_y = 0;
   Window ignored = None;
   XTranslateCoordinates(dpy, window, watcher.root(), 0, 0, &root_x, &root_y, &ignored);
-  auto move = [&](Point p) { XTestFakeMotionEvent(dpy, screen, root_x + p.x, root_y + p.y, CurrentTime); };
+  auto move = [&](Point p) { XTestFakeMotionEvent(dpy, screen, root_x + p.x * n, root_y + p.y * n, CurrentTime); };
   auto spot_rgb = [&] {
     XImage* image = XGetImage(dpy, window, spot.x, spot.y, 1, 1, AllPlanes, ZPixmap);
     const std::uint32_t rgb = image != nullptr ? XGetPixel(image, 0, 0) & 0xFFFFFF : 0;
@@ -412,8 +425,9 @@ int CatchUp(int argc, char** argv) {
   std::vector<Catchup> contenders = {
       {"floor", "bare client that reads the motion (floor)",
        {AbsolutePath(argv[7]), disc + "/Setup/images/documentationhelp.gif", std::to_string(help.x), std::to_string(help.y),
-        std::to_string(onto.x), std::to_string(onto.y), std::to_string(onto.w), std::to_string(onto.h)}, ".", false, {}, {}},
-      {"launcher", "the launcher", {disc + "/autorun"}, disc, true, {}, {}},
+        std::to_string(onto.x), std::to_string(onto.y), std::to_string(onto.w), std::to_string(onto.h)}, ".", false},
+      {"launcher", "the launcher", {disc + "/autorun"}, disc, true},
+      {"launcher.x2", "the launcher at scale 2", AtScale2(disc + "/autorun"), disc, true, kScaled},
   };
   bench::Watcher watcher;
   if (!watcher.Open()) {
