@@ -9,7 +9,6 @@
 #include <stdexcept>
 
 #include "assets/embedded.h"
-#include "assets/picture_object.h"
 #include "autorun/program.h"
 #include "pictures/cursor_file.h"
 #include "platform/window/compose.h"
@@ -40,22 +39,6 @@ TEST(Controls, RectanglesMeetWhereTheyShareAPixel) {
   }
 }
 
-TEST(Controls, APictureSetsTheControlsSizeAndWhatIsDrawnAfresh) {
-  const Picture wide = Shared(MakeF(30, 5)), tall = Shared(MakeF(6, 40));
-  const std::tuple<Picture, Picture, PixelRect, PixelRect> kCases[] = {  // before, after, area, redrawn
-      {tall, wide, {10, 20, 30, 5}, {10, 20, 30, 40}}, {{}, wide, {10, 20, 30, 5}, {10, 20, 30, 5}},
-      {wide, {}, {10, 20, 30, 5}, {10, 20, 30, 5}},    {wide, wide, {10, 20, 30, 5}, {}},
-  };
-  for (const auto& [before, after, area, redrawn] : kCases) {
-    SCOPED_TRACE(testing::Message() << "to " << area.w << "x" << area.h << ", redrawn " << redrawn.w);
-    ControlSurface control;
-    control.area = {10, 20, 7, 7};
-    AssignPicture(control, before);
-    EXPECT_EQ(AssignPicture(control, after), redrawn);
-    EXPECT_EQ(control.area, area);
-  }
-}
-
 TEST(Controls, MouseArgumentsInTheProceduresTerms) {
   for (const auto& [left, others, argument] : {std::tuple{false, false, 0}, {true, false, 101}, {false, true, 606}})
     EXPECT_EQ(ButtonArgument({left, others, others}) * 100 + ShiftArgument({left, others, others}), argument) << argument;
@@ -64,27 +47,17 @@ TEST(Controls, MouseArgumentsInTheProceduresTerms) {
 }
 
 // Design-time pictures live in static storage, as the executable's do.
-picture_test::Bytes g_gif, g_object;
+picture_test::Bytes g_gif;
 std::span<const std::uint8_t> Gif() { return g_gif; }
-std::span<const std::uint8_t> Object() { return g_object; }
 
-TEST(Controls, DesignTimePicturesAndTheirPlaces) {
+TEST(Controls, ADesignTimePictureTakesItsPlaceOrNamesItsControl) {
   g_gif = assets::EncodeGif(MakeIndexedF(13, 7));
-  g_object = assets::BuildPictureObject(assets::EncodeBmp24(MakeF(21, 9)), 0);
-  const auto none = MousePointer::Default;
-  const ControlLayout button{Control::Exit, "imgExit", ControlKind::Image, 1110, 4310, 1650, 360, &Gif, none, nullptr},
-      panel{Control::Help, "imgHelp", ControlKind::Image, 3480, 4080, 5655, 1095, nullptr, none, nullptr},
-      background{Control::Ole1, "OLE1", ControlKind::OleContainer, 0, 0, 9615, 7200, &Object, none, nullptr};
+  const ControlLayout button{Control::Exit, "imgExit", ControlKind::Image, 1110, 4310, 1650, 360, &Gif,
+                             MousePointer::Default, nullptr};
   std::vector<std::uint8_t> scratch;
-  const ControlSurface b = DesignSurface(button, scratch), p = DesignSurface(panel, scratch);
+  const ControlSurface b = DesignSurface(button, scratch);
   EXPECT_EQ(b.area, (PixelRect{74, 287, 13, 7}));
   EXPECT_EQ(b.picture.image()->pixels, MakeF(13, 7).pixels);
-  EXPECT_EQ(p.area, (PixelRect{232, 272, 377, 73}));
-  EXPECT_TRUE(p.picture.empty());
-  const ControlSurface o = DesignSurface(background, scratch);
-  EXPECT_EQ(o.area, (PixelRect{0, 0, 641, 480}));
-  EXPECT_TRUE(o.bitmap && o.picture.empty());
-  // A design-time picture the reader refuses names its control.
   g_gif.resize(20);
   try {
     DesignSurface(button, scratch);

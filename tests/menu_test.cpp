@@ -213,32 +213,6 @@ TEST(Menu, Keyboard) {
   for (const Scenario& s : kKeyboard) EXPECT_EQ(Play(s.missing, s.steps), s.record) << s.name;
 }
 
-TEST(Menu, StartsWithTheGeneralHelpOrFailsWithoutIt) {
-  NullWindow w(autorun::Program());
-  w.disc.AddPicture(IMG "help.gif", 377, 73);
-  w.Open();
-  const PixelRect help = DesignArea(kHelp);
-  EXPECT_EQ(w.pixels().at(help.y * 641 + help.x), 0xFF000000u);  // the first picture's colour
-  EXPECT_EQ(Play({IMG "help.gif"}, {}, true), Fails("LoadPicture", IMG "help.gif"));
-}
-
-TEST(Menu, EachPictureFailsWhenFirstNeeded) {
-  const std::pair<const char*, std::vector<Step>> kCases[] = {
-      {IMG "setupwizarddown.gif", {D(kSetup)}},  {IMG "setupwizard.gif", {U(kSetup)}},
-      {IMG "setupwizardhelp.gif", {M(kSetup)}},  {IMG "manualinstallationdown.gif", {D(kManual)}},
-      {IMG "manualinstallation.gif", {U(kManual)}}, {IMG "manualinstallationhelp.gif", {M(kManual)}},
-      {IMG "documentationdown.gif", {D(kDocs)}}, {IMG "documentation.gif", {U(kDocs)}},
-      {IMG "documentationhelp.gif", {M(kDocs)}}, {IMG "exitdown.gif", {D(kExit)}},
-      {IMG "exit.gif", {U(kExit)}},
-  };
-  for (const auto& [file, steps] : kCases) {
-    const std::string record = Play({file}, steps);
-    EXPECT_EQ(record.substr(record.find("window closed")),
-              Fails("LoadPicture", file == std::string(IMG "setupwizard.gif") ? R"(Setup\images\setupwizard.gif)" : file))
-        << file;
-  }
-}
-
 // Every area as the window is made: closed ranges in twips, tested in single precision. No pixel
 // gives these arguments, so the procedures are called as the core calls them.
 struct Area {

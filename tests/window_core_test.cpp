@@ -175,19 +175,6 @@ TEST(WindowCore, ThePointerOverrideHoldsUntilPutBack) {
   EXPECT_NE(exit->pointer, 0u);
 }
 
-TEST(WindowCore, ClosedOnceAndThenDeaf) {
-  NullWindow w(kProgram);
-  g_window = &w, g_seen.clear();
-  w.Open();
-  EXPECT_EQ(w.hWnd(), 1234u);
-  w.Close();
-  w.Unload();
-  w.Post(P(40, 390));
-  w.DoEvents();
-  EXPECT_EQ(std::pair(w.hWnd(), g_seen), std::pair(WindowHandle{0}, std::string()));
-  EXPECT_EQ(w.transcript.Take(), "window closed");
-}
-
 TEST(WindowCore, ARunTimeErrorIsReportedInBothLanguagesAndEndsTheRun) {
   NullWindow w(autorun::Program());  // without the general help picture
   testing::internal::CaptureStderr();

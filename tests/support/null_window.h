@@ -80,7 +80,6 @@ class NullWindow final : public WindowCore {
   using WindowCore::PointerOf;
   using WindowCore::RunProcedure;
   using WindowCore::WantsInput;
-  void Close() { CloseRequested(); }
   using WindowCore::Post;
   using WindowCore::SetScale;
   using WindowCore::State;
