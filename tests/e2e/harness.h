@@ -12,7 +12,6 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -35,8 +34,6 @@
 #include "assets/encode.h"
 #include "pictures/picture.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace e2e {
 
@@ -84,29 +81,16 @@ inline void WriteFile(const fs::path& file, std::string_view bytes, bool executa
   if (executable) fs::permissions(file, fs::perms(0111), fs::perm_options::add);
 }
 
-// The environment with NAME=value entries replaced or added; "NAME=" removes one.
-inline std::vector<std::string> Environment(const std::vector<std::string>& overrides) {
-  std::map<std::string, std::string> env;  // by "NAME="
-  for (char** e = environ; *e != nullptr; ++e) env[std::string(*e).substr(0, std::string(*e).find('=') + 1)] = *e;
-  for (const std::string& o : overrides) env[o.substr(0, o.find('=') + 1)] = o;
-  std::vector<std::string> out;
-  for (const auto& [name, entry] : env)
-    if (entry != name) out.push_back(entry);
-  return out;
-}
-
 // A child in a process group of its own, killed with the test; its output goes to `output`.
+// `env`: NAME=value entries put into the test's environment, "NAME=" taking one away.
 class Child {
  public:
   Child(std::vector<std::string> argv, const fs::path& cwd, std::vector<std::string> env,
-        const fs::path& output = "/dev/null", int fd3 = -1, uid_t user = 0)
+        const fs::path& output = "/dev/null", int fd3 = -1)
       : output_(output) {
-    auto pointers = [](std::vector<std::string>& strings) {
-      std::vector<char*> out;
-      for (auto& s : strings) out.push_back(s.data());
-      return out.push_back(nullptr), out;
-    };
-    std::vector<char*> args = pointers(argv), envp = pointers(env);
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
     const pid_t parent = ::getpid();
     if ((pid_ = ::fork()) == 0) {
       ::setpgid(0, 0);
@@ -115,15 +99,16 @@ class Child {
       ::dup2(::open("/dev/null", O_RDONLY), 0), ::dup2(out, 1), ::dup2(out, 2);
       if (fd3 >= 0) ::dup2(fd3, 3);
       ::close_range(fd3 >= 0 ? 4 : 3, ~0u, 0);
-      if (::getppid() != parent || ::chdir(cwd.c_str()) != 0 ||
-          (user != 0 && (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0)))
-        ::_exit(126);
-      ::execvpe(args[0], args.data(), envp.data());
+      for (std::string& e : env) e.back() == '=' ? ::unsetenv(e.substr(0, e.size() - 1).c_str()) : ::putenv(e.data());
+      if (::getppid() != parent || ::chdir(cwd.c_str()) != 0) ::_exit(126);
+      ::execvp(args[0], args.data());
       ::_exit(127);
     }
     if (pid_ > 0) ::setpgid(pid_, pid_);
   }
-  ~Child() { Kill(); }
+  ~Child() {
+    if (Running()) ::kill(-pid_, SIGKILL), ::waitpid(pid_, nullptr, 0);
+  }
   pid_t pid() const { return pid_; }
   std::string Err() const { return ReadFile(output_); }
   std::vector<std::string> ErrLines() const { return ReadLines(output_); }
@@ -137,12 +122,6 @@ class Child {
   std::optional<int> Wait(Millis deadline) {
     Poll([&] { return !Running(); }, deadline, Millis(10));
     return status_;
-  }
-  void Kill() {
-    if (!Running()) return;
-    ::kill(-pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-    status_ = 128 + SIGKILL;
   }
 
  private:
@@ -185,9 +164,15 @@ inline constexpr Rect kDocumentation{"imgDocumentation", 32, 384, 118, 25};
 inline constexpr Rect kManual{"imgManualInstallation", 8, 334, 149, 23};
 inline constexpr Rect kSetup{"imgSetupWizard", 74, 287, 110, 24};
 inline constexpr Rect kClient{"client area", 0, 0, 641, 480};
-inline constexpr Point kOnBackground{400, 60};
+inline constexpr Rect kBackground{"background", 400, 60, 1, 1};  // a point on no control
 inline constexpr const char* kCaption = "Print Server Setup Wizard";
 inline constexpr const char* kDialogTitle = "autorun";
+// A button's picture, "setupwizard" for imgSetupWizard; its pressed one and its help add "down" and "help".
+inline std::string PictureName(const Rect& r) {
+  std::string name(r.name + 3);
+  for (char& c : name) c = static_cast<char>(std::tolower(c));
+  return name;
+}
 
 inline std::string Launcher() {
   const char* exe = std::getenv("AUTORUN_EXE");
@@ -221,7 +206,7 @@ inline std::vector<std::string> Wine(std::vector<std::string> argv) {
 inline std::string SkipReason() {
   static const std::string why = [] {
     if (!Launcher32Bit()) return std::string();
-    std::optional<int> status = Child({AUTORUN_SOURCE_DIR "/tools/runs-32bit-code"}, "/", Environment({})).Wait(Millis(20000));
+    std::optional<int> status = Child({AUTORUN_SOURCE_DIR "/tools/runs-32bit-code"}, "/", {}).Wait(Millis(20000));
     return status == 1 ? std::string("skipped: this machine runs no 32-bit code") : std::string();
   }();
   return why;
@@ -279,26 +264,6 @@ inline Image BusyFrame(int frame) {
   return image;
 }
 
-// The disc's pictures at their controls' sizes, each in colours of its own.
-struct PictureRow {
-  const char* name;
-  int w, h;
-  assets::Rgb paper, ink;
-};
-inline constexpr PictureRow kPictures[] = {
-    {"help", 377, 73, {40, 90, 200}, {250, 250, 120}},
-    {"setupwizardhelp", 377, 73, {200, 40, 60}, {20, 250, 250}},
-    {"manualinstallationhelp", 377, 73, {40, 160, 70}, {250, 20, 250}},
-    {"documentationhelp", 377, 73, {150, 60, 190}, {250, 250, 20}},
-    {"setupwizard", 110, 24, {230, 150, 20}, {20, 20, 120}},
-    {"setupwizarddown", 110, 24, {120, 70, 10}, {200, 200, 255}},
-    {"manualinstallation", 149, 23, {20, 180, 180}, {120, 0, 0}},
-    {"manualinstallationdown", 149, 23, {10, 90, 90}, {255, 200, 200}},
-    {"documentation", 118, 25, {240, 90, 160}, {0, 60, 0}},
-    {"documentationdown", 118, 25, {120, 40, 80}, {200, 255, 200}},
-    {"exit", 44, 24, {90, 200, 30}, {60, 0, 90}},
-    {"exitdown", 44, 24, {40, 100, 10}, {255, 220, 255}},
-};
 inline std::string Picture(std::string_view name) { return "Setup/images/" + std::string(name) + ".gif"; }
 inline constexpr const char* kBusyPointer = "Setup/images/hourglas.ani";
 inline constexpr const char* kSetupProgram = "Setup/Setup.exe";
@@ -310,18 +275,24 @@ inline constexpr const char* kGuide = "Manual/UserGuideEng.html";
 // "open <argument> ...".
 class Disc {
  public:
-  explicit Disc(bool capitals) : root(testing_support::MakeTempFolder("e2e")), disc(root / "disc"), log(root / "results.log"), capitals_(capitals) {
-    for (const PictureRow& p : kPictures) {
-      // Ink along the top row and left column, a third colour in the last pixel: a shift by one shows.
-      assets::IndexedImage image{p.w, p.h, {}, {p.paper, p.ink, {255, 128, 0}}};
-      for (int y = 0; y < p.h; ++y)
-        for (int x = 0; x < p.w; ++x) image.indices.push_back(x == p.w - 1 && y == p.h - 1 ? 2 : x == 0 || y == 0 ? 1 : 0);
-      expected_.push_back(assets::Expand(image));
-      Write(Picture(p.name), assets::EncodeGif(image));
+  Disc() : root(testing_support::MakeTempFolder("e2e")), disc(root / "disc"), log(root / "results.log") {
+    // Each picture at its control's size in colours of its own; ink along the top row and left
+    // column, a third colour in the last pixel: a shift by one shows.
+    std::vector<std::pair<std::string, const Rect*>> pictures = {{"help", &kHelp}};
+    for (const Rect* r : {&kSetup, &kManual, &kDocumentation, &kExit}) {
+      pictures.insert(pictures.end(), {{PictureName(*r), r}, {PictureName(*r) + "down", r}});
+      if (r != &kExit) pictures.emplace_back(PictureName(*r) + "help", &kHelp);
     }
-    const std::vector<std::vector<std::uint8_t>> frames = {assets::EncodeCur1(BusyFrame(0), 9, 13),
-                                                           assets::EncodeCur1(BusyFrame(1), 9, 13)};
-    Write(kBusyPointer, assets::EncodeAni(frames, 20));
+    for (int i = 0; const auto& [name, r] : pictures) {
+      const assets::Rgb paper{std::uint8_t(40 + 17 * i), std::uint8_t(230 - 19 * i), std::uint8_t(90 * i++)};
+      const assets::Rgb ink{std::uint8_t(255 - paper.r), std::uint8_t(255 - paper.g), std::uint8_t(255 - paper.b)};
+      assets::IndexedImage image{r->w, r->h, {}, {paper, ink, {255, 128, 0}}};
+      for (int y = 0; y < r->h; ++y)
+        for (int x = 0; x < r->w; ++x) image.indices.push_back(x == r->w - 1 && y == r->h - 1 ? 2 : x == 0 || y == 0 ? 1 : 0);
+      expected_[name] = assets::Expand(image);
+      Write(Picture(name), assets::EncodeGif(image));
+    }
+    Write(kBusyPointer, assets::EncodeAni(std::vector{assets::EncodeCur1(BusyFrame(0), 9, 13), assets::EncodeCur1(BusyFrame(1), 9, 13)}, 20));
     WriteFile(Path(kGuide), "<!DOCTYPE html>\n<title>User guide</title>\n");
     fs::permissions(root, fs::perms(0755));
     WriteFile(log, "");
@@ -347,15 +318,8 @@ class Disc {
     fs::remove_all(root, ignored);
   }
   fs::path root, disc, log;
-  fs::path Path(std::string_view file) const {
-    std::string name(file);
-    if (capitals_) std::transform(name.begin(), name.end(), name.begin(), ::toupper);
-    return disc / name;
-  }
-  const Image& Expected(std::string_view picture) const {
-    auto row = std::find_if(std::begin(kPictures), std::end(kPictures), [&](const PictureRow& p) { return p.name == picture; });
-    return expected_.at(row - std::begin(kPictures));
-  }
+  fs::path Path(std::string_view file) const { return disc / file; }
+  const Image& Expected(const std::string& picture) const { return expected_.at(picture); }
   std::vector<std::string> Log() const { return ReadLines(log); }
   std::size_t Count(std::string_view program) const {  // the runs of "setup", "manualinstallation" or "open"
     std::vector<std::string> lines = Log();
@@ -363,14 +327,12 @@ class Disc {
       return l.starts_with(std::string(program) + " ") && !l.ends_with("outlived the launcher");
     });
   }
-  std::string PathVariable() const { return (root / "bin").string() + ":/usr/local/bin:/usr/bin:/bin"; }
 
  private:
   void Write(std::string_view file, const std::vector<std::uint8_t>& bytes) {
     WriteFile(Path(file), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   }
-  bool capitals_;
-  std::vector<Image> expected_;
+  std::map<std::string, Image> expected_;
 };
 
 // The test's own X connection.
@@ -502,8 +464,7 @@ class X {
 #define AUTORUN_E2E_SCREEN "1024x768x24"
 #endif
 struct Server {
-  static constexpr const char* kScreen = AUTORUN_E2E_SCREEN;
-  std::unique_ptr<Child> xvfb, openbox;
+  std::unique_ptr<Child> xvfb;
   std::string display, why_not;
   fs::path folder = testing_support::MakeTempFolder("e2e-x");
   std::vector<std::string> env;  // what every launcher gets besides DISPLAY and PATH
@@ -515,31 +476,29 @@ struct Server {
     env = {"WINEPREFIX=" + (folder / "prefix").string(), Launcher32Bit() ? "WINEARCH=win32" : "WINEARCH=win64",
            Launcher32Bit() ? "WINELOADER=" : "WINELOADER=" + WineLoader(), "WINEDEBUG=-all",
            "WINEDLLOVERRIDES=mscoree,mshtml=d", "DISPLAY="};
-    auto run = [&](std::vector<std::string> argv) {
-      return Child(Wine(argv), folder, Environment(env), folder / "wine").Wait(Millis(300000)) == 0;
-    };
+    auto run = [&](std::vector<std::string> argv) { return Child(Wine(argv), folder, env, folder / "wine").Wait(Millis(300000)) == 0; };
     if (!run({"wineboot", "-i"}) || !run({"reg", "add", "HKCR\\.html", "/ve", "/d", "htmlfile", "/f"}) ||
         !run({"reg", "add", "HKCR\\htmlfile\\shell\\open\\command", "/ve", "/d", "winebrowser \"%1\"", "/f"}))
       why_not = "Wine could not make a prefix: " + ReadFile(folder / "wine");
-    Child({"wineserver", "-k"}, folder, Environment(env)).Wait(Millis(30000));  // its desktop process has no display; the launcher's will
+    Child({"wineserver", "-k"}, folder, env).Wait(Millis(30000));  // its desktop process has no display; the launcher's will
     env.pop_back();
 #endif
     int fds[2];
     if (::pipe(fds) != 0) return;
-    xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", kScreen, "-nolisten", "tcp"},
-                                   folder, Environment({}), folder / "Xvfb", fds[1]);
+    xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", AUTORUN_E2E_SCREEN, "-nolisten", "tcp"},
+                                   folder, std::vector<std::string>{}, folder / "Xvfb", fds[1]);
     ::close(fds[1]);
     char c;
     pollfd p{fds[0], POLLIN, 0};
     for (display = ":"; ::poll(&p, 1, 15000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n';) display += c;
     ::close(fds[0]);
     if (display == ":") why_not += "Xvfb did not start: " + xvfb->Err();
+    env.push_back("DISPLAY=" + display);
   }
   ~Server() {
 #ifdef AUTORUN_WINE
-    Child({"wineserver", "-k"}, folder, Environment(env)).Wait(Millis(30000));
+    Child({"wineserver", "-k"}, folder, env).Wait(Millis(30000));
 #endif
-    openbox.reset();
     xvfb.reset();
     fs::remove_all(folder);
   }
@@ -561,22 +520,7 @@ struct Session {
 
 class LauncherTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (!managed_ || !SkipReason().empty()) return;
-    Server& s = Server::Shared();
-    if (!s.why_not.empty()) return;
-    // Openbox runs its --startup command once it handles requests: a window mapped before would be lost.
-    const fs::path ready = s.folder / "openbox.ready";
-    s.openbox = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable", "--startup", "touch " + ready.string()},
-                                        s.folder, Environment({"DISPLAY=" + s.display}), s.folder / "openbox");
-    if (!Poll([&] { return fs::exists(ready); }, Millis(15000))) s.why_not = "openbox did not start: " + s.openbox->Err();
-  }
-  static void TearDownTestSuite() {
-    Server::Shared().openbox.reset();
-    fs::remove(Server::Shared().folder / "openbox.ready");
-  }
-  static inline bool managed_ = false;  // a suite under openbox sets it first
-  int dpi_ = 96;                          // the scale the desktop gives the launchers started next
+  int dpi_ = 96;  // the scale the desktop gives the launchers started next
   void SetUp() override {
     if (!SkipReason().empty()) GTEST_SKIP() << SkipReason();
     ASSERT_EQ(Server::Shared().why_not, "");
@@ -586,38 +530,33 @@ class LauncherTest : public ::testing::Test {
 
   X& x() { return *x_; }
   Disc& disc() { return *disc_; }
-  void NewDisc(bool capitals = false) {
+  void NewDisc() {
     sessions_.clear();
     children_.clear();
     x().ReleaseButtons();
     x().Move({0, 0});  // off every launcher window, which opens centred
     Poll([&] { return x().Find(kCaption) == None && x().Find(kDialogTitle) == None; }, Millis(5000));
-    disc_ = std::make_unique<Disc>(capitals);
+    disc_ = std::make_unique<Disc>();
     x().MappedNames();
   }
 
   // Starts a launcher without waiting for anything; in the disc's root unless `where` says otherwise.
-  Child& Spawn(const fs::path& where = {}, const std::vector<std::string>& env = {}, uid_t user = 0,
-               std::vector<std::string> arguments = {}) {
+  Child& Spawn(const fs::path& where = {}, const std::vector<std::string>& env = {}, std::vector<std::string> arguments = {}) {
     std::vector<std::string> argv = {Launcher()};
-    if (user != 0) {  // another user may not reach the build folder: a copy beside the disc
-      fs::copy_file(Launcher(), disc().root / "autorun", fs::copy_options::overwrite_existing);
-      argv[0] = (disc().root / "autorun").string();
-    }
     if (kPlatform.wine) argv = Wine(argv);
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::string log = "Z:" + disc().log.string();  // the recording program's, as Windows names it
     std::replace(log.begin(), log.end(), '/', '\\');
     std::vector<std::string> overrides = Server::Shared().env;
-    for (std::string o : {"DISPLAY=" + Server::Shared().display, "PATH=" + disc().PathVariable(), "AUTORUN_TEST_LOG=" + log})
+    for (std::string o : {"PATH=" + (disc().root / "bin").string() + ":/usr/local/bin:/usr/bin:/bin", "AUTORUN_TEST_LOG=" + log})
       overrides.push_back(o);
     overrides.insert(overrides.end(), env.begin(), env.end());
-    return *children_.emplace_back(std::make_unique<Child>(argv, where.empty() ? disc().disc : where, Environment(overrides),
-                                                           disc().root / ("launcher-" + std::to_string(children_.size())), -1, user));
+    return *children_.emplace_back(std::make_unique<Child>(argv, where.empty() ? disc().disc : where, overrides,
+                                                           disc().root / ("launcher-" + std::to_string(children_.size()))));
   }
   // Starts a launcher and waits for its window to show the general help; nullptr after a failure.
   Session* Start(const std::vector<std::string>& env = {}, std::vector<std::string> arguments = {}) {
-    return Attach(Spawn({}, env, 0, std::move(arguments)));
+    return Attach(Spawn({}, env, std::move(arguments)));
   }
   Session* Attach(Child& launcher, const Image* help = nullptr) {  // help: the disc's general help picture, if not ours
     auto owned = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == &launcher; });
@@ -672,13 +611,22 @@ class LauncherTest : public ::testing::Test {
          deadline);
     return diff.empty() ? diff : std::string(r.name) + ": " + diff;
   }
-  std::string Shows(const Session& s, const Rect& r, std::string_view picture, Millis deadline = Millis(8000)) {
+  // A picture of the disc's, or "" for the background beneath.
+  std::string Shows(const Session& s, const Rect& r, const std::string& picture, Millis deadline = Millis(8000)) {
     return Shows(s, r, picture.empty() ? Crop(*BuildAsset("background.bmp"), r) : disc().Expected(picture), deadline);
   }
-  X::Shape WaitCursor(const std::function<bool(const X::Shape&)>& ok) {
+  // The pointer's shape once `ok` holds of it, or the last one seen.
+  X::Shape Pointer(const std::function<bool(const X::Shape&)>& ok) {
     X::Shape shape;
     Poll([&] { return ok(shape = x().Cursor()); }, Millis(8000));
     return shape;
+  }
+  static bool IsHand(const X::Shape& c) {  // the built-in hand
+    static const std::optional<Image> hand = BuildAsset("hand.cur");
+    return c.hot_x == 5 && c.hot_y == 0 && Matches(c, *hand);
+  }
+  static bool IsBusy(const X::Shape& c) {
+    return c.hot_x == 9 && c.hot_y == 13 && (Matches(c, BusyFrame(0)) || Matches(c, BusyFrame(1)));
   }
   static bool Matches(const X::Shape& c, const Image& image) {  // transparent where it is, its colours elsewhere
     if (c.w != image.width || c.h != image.height) return false;
@@ -686,40 +634,38 @@ class LauncherTest : public ::testing::Test {
       if ((image.pixels[i] >> 24 == 0) ? (c.pixels[i] >> 24 != 0) : (c.pixels[i] & 0xFFFFFFFFu) != image.pixels[i]) return false;
     return true;
   }
-  static bool IsHand(const X::Shape& c) { return c.w == 32 && c.h == 32 && c.hot_x == 5 && c.hot_y == 0; }
-  static bool IsBusy(const X::Shape& c) {
-    return c.hot_x == 9 && c.hot_y == 13 && (Matches(c, BusyFrame(0)) || Matches(c, BusyFrame(1)));
-  }
-  ::testing::AssertionResult Settled(const Session& s) {
-    if (Idle(s.owner, Millis(20000))) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "the launcher did not come to rest";
-  }
-  // Every top-level window mapped since the last look is named `name` (Wine maps helpers of its own, unnamed).
-  void ExpectOnlyMapped(const char* name) {
-    for (const std::string& mapped : x().MappedNames())
-      EXPECT_TRUE((kPlatform.wine && mapped == "?") || mapped == name) << mapped << ": another window showed";
-  }
+  bool Settled(const Session& s) { return Idle(s.owner, Millis(20000)); }  // it has handled all it was sent
   bool WaitLog(std::string_view program, std::size_t lines, Millis deadline = kPlatform.exit_deadline) {
     return Poll([&] { return disc().Count(program) >= lines; }, deadline);
   }
+  // 100,000 motions at full speed, round `path` again and again.
+  void Storm(const Session& s, std::initializer_list<const Rect*> path) {
+    for (int i = 0; i < 100000; ++i) {
+      const Point p = At(s, *path.begin()[i % path.size()], path.begin()[i % path.size()]->Centre());
+      XTestFakeMotionEvent(x().dpy, DefaultScreen(x().dpy), p.x, p.y, CurrentTime);
+    }
+  }
 
-  // The run-time error: a message titled "autorun" and no other window, the
-  // same two lines on standard error, status 1 once the message is dismissed
-  // with a key (Return, Escape), by its frame ("close") or its button ("button").
-  // `call` is in the first line; `english` is the second after "autorun: Run-time
-  // error: ", or its beginning when it ends in "...".
-  void ExpectError(Child& launcher, std::string_view call, std::string_view english, const char* dismiss = "Return") {
+  // The run-time error: a message titled "autorun" and no other window, two lines on
+  // standard error, status 1 once the message is dismissed with a key (Return, Escape),
+  // by its frame ("close") or its button ("button"). `message`, as `Call "file": cause`, is
+  // the second line after "autorun: Run-time error: ", or its beginning when it ends in
+  // "..."; the first names the call and the file.
+  void ExpectError(Child& launcher, const std::string& message, const char* dismiss = "Return") {
     Window dialog = None;
     Poll([&] { return (dialog = x().Find(kDialogTitle)) != None || !launcher.Running(); }, Millis(20000));
     x().ReleaseButtons();
     ASSERT_NE(dialog, None) << "no error message; it has " << launcher.Wait(Millis(0)).value_or(-1) << ": " << launcher.Err();
     EXPECT_EQ(x().Find(kCaption), None) << "the window shows behind the message";
-    ExpectOnlyMapped(kDialogTitle);
+    for (const std::string& mapped : x().MappedNames())  // Wine maps helpers of its own, unnamed
+      EXPECT_TRUE((kPlatform.wine && mapped == "?") || mapped == kDialogTitle) << mapped << ": another window showed";
     std::vector<std::string> lines;
     Poll([&] { return (lines = launcher.ErrLines()).size() >= 2; }, Millis(5000));
     ASSERT_EQ(lines.size(), 2u) << launcher.Err();
-    EXPECT_TRUE(lines[0].starts_with("autorun: ") && lines[0].find(call) != std::string::npos) << lines[0];
-    const std::string expected = "autorun: Run-time error: " + std::string(english);
+    const std::size_t quote = message.find('"');
+    const std::string named = message.substr(0, quote - 1) + "「" + message.substr(quote + 1, message.find('"', quote + 1) - quote - 1) + "」";
+    EXPECT_TRUE(lines[0].starts_with("autorun: ") && lines[0].find(named) != std::string::npos) << lines[0] << " does not name " << named;
+    const std::string expected = "autorun: Run-time error: " + message;
     if (expected.ends_with("...")) {
       EXPECT_TRUE(lines[1].starts_with(expected.substr(0, expected.size() - 3)) && lines[1].size() > expected.size() - 3) << lines[1];
     } else {
