@@ -44,16 +44,15 @@ using pictures::Image;
 
 struct Platform {
   bool wine;
-  bool unix_files;             // its discs hold pipes, links and permission bits
   Millis exit_deadline;        // a run that ends after a few 60000-count waits
   Millis sequence_deadline;    // the Setup Wizard's 3400000-count wait
   std::string_view guide_prefix;  // what the opener is handed before the guide's path
 };
 #ifdef AUTORUN_WINE
 // Each event-pump call goes through Wine's server: the waits last many times longer.
-inline constexpr Platform kPlatform{true, false, Millis(120000), Millis(900000), "file://"};
+inline constexpr Platform kPlatform{true, Millis(120000), Millis(900000), "file://"};
 #else
-inline constexpr Platform kPlatform{false, true, Millis(20000), Millis(180000), ""};
+inline constexpr Platform kPlatform{false, Millis(20000), Millis(180000), ""};
 #endif
 
 // Polls until `done` holds or the deadline passes; the last answer.
@@ -68,8 +67,8 @@ inline std::string ReadFile(const fs::path& file) {
   return text.str();
 }
 
-inline std::vector<std::string> ReadLines(const fs::path& file) {
-  std::istringstream in(ReadFile(file));
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::istringstream in(text);
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
   return lines;
@@ -111,7 +110,6 @@ class Child {
   }
   pid_t pid() const { return pid_; }
   std::string Err() const { return ReadFile(output_); }
-  std::vector<std::string> ErrLines() const { return ReadLines(output_); }
   bool Running() {
     int raw = 0;
     if (pid_ <= 0 || status_ || ::waitpid(pid_, &raw, WNOHANG) != pid_) return pid_ > 0 && !status_;
@@ -194,22 +192,13 @@ inline bool Launcher32Bit() {
 }
 // Debian keeps wine64 beside wine's other loaders, out of PATH.
 inline std::string WineLoader() {
-  if (Launcher32Bit()) return "wine";
-  return fs::exists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine64";
+  return Launcher32Bit() ? "wine" : fs::exists("/usr/lib/wine/wine64") ? "/usr/lib/wine/wine64" : "wine64";
 }
-inline std::vector<std::string> Wine(std::vector<std::string> argv) {
-  argv.insert(argv.begin(), WineLoader());
-  return argv;
-}
+inline std::vector<std::string> Wine(std::vector<std::string> argv) { return argv.insert(argv.begin(), WineLoader()), argv; }
 #ifdef AUTORUN_WINE
-// Why this launcher's scenarios cannot run here, or "".
-inline std::string SkipReason() {
-  static const std::string why = [] {
-    if (!Launcher32Bit()) return std::string();
-    std::optional<int> status = Child({AUTORUN_SOURCE_DIR "/tools/runs-32bit-code"}, "/", {}).Wait(Millis(20000));
-    return status == 1 ? std::string("skipped: this machine runs no 32-bit code") : std::string();
-  }();
-  return why;
+inline std::string SkipReason() {  // why this launcher's scenarios cannot run here, or ""
+  static const bool cannot = Launcher32Bit() && Child({AUTORUN_SOURCE_DIR "/tools/runs-32bit-code"}, "/", {}).Wait(Millis(20000)) == 1;
+  return cannot ? "skipped: this machine runs no 32-bit code" : "";
 }
 #else
 inline std::string SkipReason() { return ""; }
@@ -320,10 +309,9 @@ class Disc {
   fs::path root, disc, log;
   fs::path Path(std::string_view file) const { return disc / file; }
   const Image& Expected(const std::string& picture) const { return expected_.at(picture); }
-  std::vector<std::string> Log() const { return ReadLines(log); }
+  std::vector<std::string> Log() const { return Lines(ReadFile(log)); }
   std::size_t Count(std::string_view program) const {  // the runs of "setup", "manualinstallation" or "open"
-    std::vector<std::string> lines = Log();
-    return std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+    return std::ranges::count_if(Log(), [&](const std::string& l) {
       return l.starts_with(std::string(program) + " ") && !l.ends_with("outlived the launcher");
     });
   }
@@ -345,9 +333,7 @@ class X {
     int event_base, error_base;
     XFixesQueryExtension(dpy, &event_base, &error_base);
   }
-  ~X() {
-    if (dpy != nullptr) XCloseDisplay(dpy);
-  }
+  ~X() { if (dpy != nullptr) XCloseDisplay(dpy); }
   Display* dpy;
   Window root = None;
 
@@ -386,17 +372,14 @@ class X {
     return XGetWindowAttributes(dpy, w, &a) && a.map_state == IsViewable;
   }
   std::optional<std::string> Text(Window w, const char* property, const char* type = "STRING") {
-    auto bytes = Property<char>(w, property, XInternAtom(dpy, type, False), 8);
+    auto bytes = Property<char>(w, property, XInternAtom(dpy, type, False));
     return bytes ? std::optional<std::string>(std::string(bytes->begin(), bytes->end())) : std::nullopt;
   }
-  std::vector<unsigned long> Cardinals(Window w, const char* property) {
-    return Property<unsigned long>(w, property, XA_CARDINAL, 32).value_or(std::vector<unsigned long>());
-  }
+  std::vector<unsigned long> Cardinals(Window w, const char* property) { return Property<unsigned long>(w, property, XA_CARDINAL).value_or(std::vector<unsigned long>()); }
   Point Origin(Window w) {
     Point p{};
     Window child;
-    XTranslateCoordinates(dpy, w, root, 0, 0, &p.x, &p.y, &child);
-    return p;
+    return XTranslateCoordinates(dpy, w, root, 0, 0, &p.x, &p.y, &child), p;
   }
   Image Grab(Window w, int x, int y, int width, int height) {
     XImage* image = Viewable(w) ? XGetImage(dpy, w, x, y, width, height, AllPlanes, ZPixmap) : nullptr;
@@ -410,9 +393,7 @@ class X {
   void Move(Point p) { XTestFakeMotionEvent(dpy, DefaultScreen(dpy), p.x, p.y, CurrentTime), XSync(dpy, False); }
   void Button(unsigned button, bool down) { XTestFakeButtonEvent(dpy, button, down, CurrentTime), XSync(dpy, False); }
   void Key(const char* keysym) {
-    KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(keysym));
-    XTestFakeKeyEvent(dpy, code, True, CurrentTime);
-    XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+    for (bool down : {true, false}) XTestFakeKeyEvent(dpy, XKeysymToKeycode(dpy, XStringToKeysym(keysym)), down, CurrentTime);
     XSync(dpy, False);
   }
   void ReleaseButtons() {
@@ -444,15 +425,15 @@ class X {
   }
 
  private:
-  template <typename T>
-  std::optional<std::vector<T>> Property(Window w, const char* name, Atom type, int format) {
+  template <typename T>  // char for 8-bit items, unsigned long for 32-bit ones
+  std::optional<std::vector<T>> Property(Window w, const char* name, Atom type) {
     Atom actual;
-    int actual_format;
+    int format;
     unsigned long count, after;
     unsigned char* data = nullptr;
     std::optional<std::vector<T>> values;
-    if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 1 << 20, False, type, &actual, &actual_format,
-                           &count, &after, &data) == Success && actual == type && actual_format == format)
+    if (XGetWindowProperty(dpy, w, XInternAtom(dpy, name, False), 0, 1 << 20, False, type, &actual, &format, &count, &after,
+                           &data) == Success && actual == type && format == (sizeof(T) == 1 ? 8 : 32))
       values.emplace(reinterpret_cast<T*>(data), reinterpret_cast<T*>(data) + count);
     if (data != nullptr) XFree(data);
     return values;
@@ -541,22 +522,19 @@ class LauncherTest : public ::testing::Test {
   }
 
   // Starts a launcher without waiting for anything; in the disc's root unless `where` says otherwise.
-  Child& Spawn(const fs::path& where = {}, const std::vector<std::string>& env = {}, std::vector<std::string> arguments = {}) {
-    std::vector<std::string> argv = {Launcher()};
-    if (kPlatform.wine) argv = Wine(argv);
+  Child& Spawn(const fs::path& where = {}, std::vector<std::string> env = {}, const std::vector<std::string>& arguments = {}) {
+    std::vector<std::string> argv = kPlatform.wine ? Wine({Launcher()}) : std::vector{Launcher()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::string log = "Z:" + disc().log.string();  // the recording program's, as Windows names it
     std::replace(log.begin(), log.end(), '/', '\\');
-    std::vector<std::string> overrides = Server::Shared().env;
-    for (std::string o : {"PATH=" + (disc().root / "bin").string() + ":/usr/local/bin:/usr/bin:/bin", "AUTORUN_TEST_LOG=" + log})
-      overrides.push_back(o);
-    overrides.insert(overrides.end(), env.begin(), env.end());
-    return *children_.emplace_back(std::make_unique<Child>(argv, where.empty() ? disc().disc : where, overrides,
+    env.insert(env.begin(), {"PATH=" + (disc().root / "bin").string() + ":/usr/local/bin:/usr/bin:/bin", "AUTORUN_TEST_LOG=" + log});
+    env.insert(env.begin(), Server::Shared().env.begin(), Server::Shared().env.end());
+    return *children_.emplace_back(std::make_unique<Child>(argv, where.empty() ? disc().disc : where, env,
                                                            disc().root / ("launcher-" + std::to_string(children_.size()))));
   }
   // Starts a launcher and waits for its window to show the general help; nullptr after a failure.
-  Session* Start(const std::vector<std::string>& env = {}, std::vector<std::string> arguments = {}) {
-    return Attach(Spawn({}, env, std::move(arguments)));
+  Session* Start(const std::vector<std::string>& env = {}, const std::vector<std::string>& arguments = {}) {
+    return Attach(Spawn({}, env, arguments));
   }
   Session* Attach(Child& launcher, const Image* help = nullptr) {  // help: the disc's general help picture, if not ours
     auto owned = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == &launcher; });
@@ -660,17 +638,14 @@ class LauncherTest : public ::testing::Test {
     for (const std::string& mapped : x().MappedNames())  // Wine maps helpers of its own, unnamed
       EXPECT_TRUE((kPlatform.wine && mapped == "?") || mapped == kDialogTitle) << mapped << ": another window showed";
     std::vector<std::string> lines;
-    Poll([&] { return (lines = launcher.ErrLines()).size() >= 2; }, Millis(5000));
+    Poll([&] { return (lines = Lines(launcher.Err())).size() >= 2; }, Millis(5000));
     ASSERT_EQ(lines.size(), 2u) << launcher.Err();
-    const std::size_t quote = message.find('"');
-    const std::string named = message.substr(0, quote - 1) + "「" + message.substr(quote + 1, message.find('"', quote + 1) - quote - 1) + "」";
-    EXPECT_TRUE(lines[0].starts_with("autorun: ") && lines[0].find(named) != std::string::npos) << lines[0] << " does not name " << named;
-    const std::string expected = "autorun: Run-time error: " + message;
-    if (expected.ends_with("...")) {
-      EXPECT_TRUE(lines[1].starts_with(expected.substr(0, expected.size() - 3)) && lines[1].size() > expected.size() - 3) << lines[1];
-    } else {
-      EXPECT_EQ(lines[1], expected);
-    }
+    const std::size_t quote = message.find('"'), end = message.find('"', quote + 1);
+    const std::string named = message.substr(0, quote - 1) + "「" + message.substr(quote + 1, end - quote - 1) + "」";
+    EXPECT_TRUE(lines[0].starts_with("autorun: ") && lines[0].find(named) != std::string::npos) << lines[0] << ": not " << named;
+    const std::string expected = "autorun: Run-time error: " + message, start = expected.substr(0, expected.size() - 3);
+    EXPECT_TRUE(expected.ends_with("...") ? lines[1].starts_with(start) && lines[1].size() > start.size() : lines[1] == expected)
+        << lines[1] << " is not " << expected;
     EXPECT_TRUE(launcher.Running()) << "it ended before the message was dismissed";
     const Point corner = x().Origin(dialog);
     x().Move(corner);  // out of the message's way
