@@ -278,7 +278,7 @@ class Disc {
       assets::IndexedImage image{r->w, r->h, {}, {paper, ink, {255, 128, 0}}};
       for (int y = 0; y < r->h; ++y)
         for (int x = 0; x < r->w; ++x) image.indices.push_back(x == r->w - 1 && y == r->h - 1 ? 2 : x == 0 || y == 0 ? 1 : 0);
-      expected_[name] = assets::Expand(image);
+      expected[name] = assets::Expand(image);
       Write(Picture(name), assets::EncodeGif(image));
     }
     Write(kBusyPointer, assets::EncodeAni(std::vector{assets::EncodeCur1(BusyFrame(0), 9, 13), assets::EncodeCur1(BusyFrame(1), 9, 13)}, 20));
@@ -308,19 +308,16 @@ class Disc {
   }
   fs::path root, disc, log;
   fs::path Path(std::string_view file) const { return disc / file; }
-  const Image& Expected(const std::string& picture) const { return expected_.at(picture); }
+  std::map<std::string, Image> expected;  // the pictures written, as shown
   std::vector<std::string> Log() const { return Lines(ReadFile(log)); }
   std::size_t Count(std::string_view program) const {  // the runs of "setup", "manualinstallation" or "open"
     return std::ranges::count_if(Log(), [&](const std::string& l) {
       return l.starts_with(std::string(program) + " ") && !l.ends_with("outlived the launcher");
     });
   }
-
- private:
   void Write(std::string_view file, const std::vector<std::uint8_t>& bytes) {
     WriteFile(Path(file), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
   }
-  std::map<std::string, Image> expected_;
 };
 
 // The test's own X connection.
@@ -536,7 +533,7 @@ class LauncherTest : public ::testing::Test {
   Session* Start(const std::vector<std::string>& env = {}, const std::vector<std::string>& arguments = {}) {
     return Attach(Spawn({}, env, arguments));
   }
-  Session* Attach(Child& launcher, const Image* help = nullptr) {  // help: the disc's general help picture, if not ours
+  Session* Attach(Child& launcher) {
     auto owned = std::find_if(children_.begin(), children_.end(), [&](const auto& c) { return c.get() == &launcher; });
     auto s = std::make_unique<Session>(Session{std::move(*owned)});
     children_.erase(owned);
@@ -554,7 +551,7 @@ class LauncherTest : public ::testing::Test {
     s->owner = pid.size() == 1 ? static_cast<pid_t>(pid[0]) : s->process->pid();
     x().MappedNames();  // from here on, any window mapped is another one
     Session* session = sessions_.emplace_back(std::move(s)).get();
-    if (std::string diff = help ? Shows(*session, kHelp, *help) : Shows(*session, kHelp, "help"); !diff.empty()) {
+    if (std::string diff = Shows(*session, kHelp, "help"); !diff.empty()) {
       ADD_FAILURE() << "the help panel never showed help.gif: " << diff;
       return nullptr;
     }
@@ -591,7 +588,7 @@ class LauncherTest : public ::testing::Test {
   }
   // A picture of the disc's, or "" for the background beneath.
   std::string Shows(const Session& s, const Rect& r, const std::string& picture, Millis deadline = Millis(8000)) {
-    return Shows(s, r, picture.empty() ? Crop(*BuildAsset("background.bmp"), r) : disc().Expected(picture), deadline);
+    return Shows(s, r, picture.empty() ? Crop(*BuildAsset("background.bmp"), r) : disc().expected.at(picture), deadline);
   }
   // The pointer's shape once `ok` holds of it, or the last one seen.
   X::Shape Pointer(const std::function<bool(const X::Shape&)>& ok) {

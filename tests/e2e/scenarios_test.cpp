@@ -47,8 +47,7 @@ TEST_F(Bare, OpensCentredWithTheBuiltInPicturesIconAndPointers) {
     XGetWMProtocols(x().dpy, s->window, &protocols, &count);
     EXPECT_TRUE(count == 1 && protocols[0] == XInternAtom(x().dpy, "WM_DELETE_WINDOW", False)) << count;
     XFree(protocols);
-    EXPECT_EQ(s->origin.x, (1024 - 641) / 2);
-    EXPECT_EQ(s->origin.y, (768 - 480) / 2);
+    EXPECT_EQ(std::pair(s->origin.x, s->origin.y), std::pair((1024 - 641) / 2, (768 - 480) / 2));
   }
   // Outside the controls, the background; on the buttons, their built-in pictures.
   std::optional<Image> background = BuildAsset("background.bmp");
@@ -280,8 +279,7 @@ TEST_F(Bare, TheKeyboardFocusesAndClicksTheButtons) {
 
 // A disc picture larger than its button: the button takes its size, its pointer included.
 TEST_F(Bare, ALargerPictureWidensItsButton) {
-  const std::vector<std::uint8_t> wide = assets::EncodeGif({140, 30, std::vector<std::uint8_t>(140 * 30, 1), {{0, 0, 0}, {90, 200, 30}}});
-  WriteFile(disc().Path(Picture("documentation")), {reinterpret_cast<const char*>(wide.data()), wide.size()});
+  disc().Write(Picture("documentation"), assets::EncodeGif({140, 30, std::vector<std::uint8_t>(140 * 30, 1), {{0, 0, 0}, {90, 200, 30}}}));
   Session* s = Start();
   ASSERT_NE(s, nullptr);
   Click(*s, kDocumentation);  // shows the disc's picture
@@ -330,7 +328,8 @@ TEST_F(Mounted, StartsFromTheImageAndExits) {
   const std::string bytes = ReadFile(fs::path(root) / Picture("help"));
   auto help = pictures::DecodePicture(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   ASSERT_TRUE(std::holds_alternative<Image>(help)) << "the image's help.gif";
-  Session* s = Attach(Spawn(root), &std::get<Image>(help));
+  disc().expected["help"] = std::get<Image>(help);
+  Session* s = Attach(Spawn(root));
   ASSERT_NE(s, nullptr);
   Click(*s, kExit);
   EXPECT_EQ(s->process->Wait(kPlatform.exit_deadline), 0);
