@@ -16,7 +16,6 @@ using DiscFault = void (*)(const fs::path& disc, std::string_view file);
 
 inline void Remove(const fs::path& d, std::string_view f) { fs::remove(d / f); }
 inline void Empty(const fs::path& d, std::string_view f) { fs::resize_file(d / f, 0); }
-inline void Halve(const fs::path& d, std::string_view f) { fs::resize_file(d / f, fs::file_size(d / f) / 2); }
 inline void Text(const fs::path& d, std::string_view f) {
   std::ofstream(d / f, std::ios::trunc) << "These bytes are no picture, pointer or program.\n";
 }
@@ -34,18 +33,6 @@ template <std::uintmax_t kSize>
 void Grow(const fs::path& d, std::string_view f) {  // a hole: zeros that take no disc space
   std::ofstream(d / f, std::ios::app) << "\nexit 0\n";
   fs::resize_file(d / f, kSize);
-}
-// The file only in a twin of its top folder spelled in the other case ("Setup" <-> "setup"), or beside one.
-inline fs::path Twin(const fs::path& d, std::string_view f) {
-  std::string top(f.substr(0, f.find('/')));
-  top[0] = static_cast<char>(std::isupper(top[0]) ? std::tolower(top[0]) : std::toupper(top[0]));
-  return d / top;
-}
-template <bool kInTwin>
-void Twinned(const fs::path& d, std::string_view f) {
-  const fs::path top = d / f.substr(0, f.find('/'));
-  fs::copy(top, Twin(d, f), fs::copy_options::recursive);
-  fs::remove((kInTwin ? top : Twin(d, f)) / f.substr(f.find('/') + 1));
 }
 
 }  // namespace testing_support
