@@ -11,7 +11,10 @@ namespace {
 using Bare = LauncherTest;
 
 bool IsArrow(const X::Shape& c) {
-  return kPlatform.wine ? !(c.w == 32 && c.hot_x == 5) : c.w == 12 && c.h == 19 && c.hot_x == 0 && c.hot_y == 0;
+  // Ours: its tip black, white inside, clear beside it.
+  return kPlatform.wine ? !(c.w == 32 && c.hot_x == 5)
+                        : c.w == 12 && c.h == 19 && c.hot_x == 0 && c.hot_y == 0 && c.pixels[0] == 0xFF000000u &&
+                              c.pixels[2 * 12 + 1] == 0xFFFFFFFFu && c.pixels[11] == 0;
 }
 
 struct Hover {
@@ -291,11 +294,22 @@ TEST_F(Bare, ALargerPictureWidensItsButton) {
   EXPECT_TRUE(IsHand(Pointer(IsHand)));
 }
 
-TEST_F(Bare, WithoutADisplayItEndsWithStatusOne) {
+// No display: status 1 and why. A display that goes away (the session ends): the window went with it, status 0.
+TEST_F(Bare, WithoutADisplayOrWhenItGoesAwayItEnds) {
   if (kPlatform.wine) GTEST_SKIP() << "Wine itself needs the display";
   Child& launcher = Spawn({}, {"DISPLAY="});
   EXPECT_EQ(launcher.Wait(kPlatform.exit_deadline), 1);
   EXPECT_TRUE(launcher.Err().starts_with("autorun: ")) << launcher.Err();
+  Server own;
+  ASSERT_EQ(own.why_not, "");
+  Child& lost = Spawn({}, {own.env.back()});
+  {  // closed before its server goes
+    X other(own.display);
+    ASSERT_TRUE(Poll([&] { return other.Find(kCaption) != None; }, Millis(20000))) << lost.Err();
+  }
+  own.xvfb.reset();
+  EXPECT_EQ(lost.Wait(kPlatform.exit_deadline), 0);
+  EXPECT_EQ(lost.Err(), "autorun: the X display connection was closed\n");
 }
 
 // A run-time error before the window shows: the message only, dismissed any way a user can.
