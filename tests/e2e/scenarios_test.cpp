@@ -294,9 +294,14 @@ TEST_F(Bare, ALargerPictureWidensItsButton) {
   EXPECT_TRUE(IsHand(Pointer(IsHand)));
 }
 
-// No display: status 1 and why. A display that goes away (the session ends): the window went with it, status 0.
+// No display: status 1 and why. A window that another client destroys, or a display that goes away (the
+// session ends): the window went with it, status 0.
 TEST_F(Bare, WithoutADisplayOrWhenItGoesAwayItEnds) {
   if (kPlatform.wine) GTEST_SKIP() << "Wine itself needs the display";
+  Session* s = Start();
+  ASSERT_NE(s, nullptr);
+  XDestroyWindow(x().dpy, s->window), XSync(x().dpy, False);
+  EXPECT_EQ(s->process->Wait(kPlatform.exit_deadline), 0);
   Child& launcher = Spawn({}, {"DISPLAY="});
   EXPECT_EQ(launcher.Wait(kPlatform.exit_deadline), 1);
   EXPECT_TRUE(launcher.Err().starts_with("autorun: ")) << launcher.Err();
