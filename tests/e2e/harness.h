@@ -447,7 +447,8 @@ struct Server {
   fs::path folder = testing_support::MakeTempFolder("e2e-x");
   std::vector<std::string> env;  // what every launcher gets besides DISPLAY and PATH
 
-  Server() {
+  // `prefix`: what runs the server, as `unshare` puts it apart.
+  explicit Server(std::vector<std::string> prefix = {}) {
 #ifdef AUTORUN_WINE
     // A fresh prefix, whose "open" of an HTML file runs winebrowser, and so the first xdg-open on PATH.
     // wine64 starts Wine's new processes itself, as Debian's wine does where it is the only loader.
@@ -463,8 +464,8 @@ struct Server {
 #endif
     int fds[2];
     if (::pipe(fds) != 0) return;
-    xvfb = std::make_unique<Child>(std::vector<std::string>{"Xvfb", "-displayfd", "3", "-screen", "0", AUTORUN_E2E_SCREEN, "-nolisten", "tcp"},
-                                   folder, std::vector<std::string>{}, folder / "Xvfb", fds[1]);
+    prefix.insert(prefix.end(), {"Xvfb", "-displayfd", "3", "-screen", "0", AUTORUN_E2E_SCREEN, "-nolisten", "tcp"});
+    xvfb = std::make_unique<Child>(prefix, folder, std::vector<std::string>{}, folder / "Xvfb", fds[1]);
     ::close(fds[1]);
     char c;
     pollfd p{fds[0], POLLIN, 0};
