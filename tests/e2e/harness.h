@@ -382,8 +382,16 @@ class X {
     XImage* image = Viewable(w) ? XGetImage(dpy, w, x, y, width, height, AllPlanes, ZPixmap) : nullptr;
     if (image == nullptr) return {};
     Image out{width, height, {}};
+    // Each channel widened to 8 bits, whatever the visual holds.
+    const auto channel = [](unsigned long p, unsigned long mask) {
+      return static_cast<std::uint32_t>((p & mask) / (mask & -mask) * 255 / (mask / (mask & -mask)));
+    };
     for (int row = 0; row < height; ++row)
-      for (int col = 0; col < width; ++col) out.pixels.push_back(0xFF000000u | (XGetPixel(image, col, row) & 0xFFFFFF));
+      for (int col = 0; col < width; ++col) {
+        const unsigned long p = XGetPixel(image, col, row);
+        out.pixels.push_back(0xFF000000u | channel(p, image->red_mask) << 16 | channel(p, image->green_mask) << 8 |
+                             channel(p, image->blue_mask));
+      }
     XDestroyImage(image);
     return out;
   }
@@ -448,7 +456,7 @@ struct Server {
   std::vector<std::string> env;  // what every launcher gets besides DISPLAY and PATH
 
   // `prefix`: what runs the server, as `unshare` puts it apart.
-  explicit Server(std::vector<std::string> prefix = {}) {
+  explicit Server(std::vector<std::string> prefix = {}, const char* screen = AUTORUN_E2E_SCREEN) {
 #ifdef AUTORUN_WINE
     // A fresh prefix, whose "open" of an HTML file runs winebrowser, and so the first xdg-open on PATH.
     // wine64 starts Wine's new processes itself, as Debian's wine does where it is the only loader.
@@ -464,7 +472,7 @@ struct Server {
 #endif
     int fds[2];
     if (::pipe(fds) != 0) return;
-    prefix.insert(prefix.end(), {"Xvfb", "-displayfd", "3", "-screen", "0", AUTORUN_E2E_SCREEN, "-nolisten", "tcp"});
+    prefix.insert(prefix.end(), {"Xvfb", "-displayfd", "3", "-screen", "0", screen, "-nolisten", "tcp"});
     xvfb = std::make_unique<Child>(prefix, folder, std::vector<std::string>{}, folder / "Xvfb", fds[1]);
     ::close(fds[1]);
     char c;

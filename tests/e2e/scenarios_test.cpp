@@ -295,8 +295,9 @@ TEST_F(Bare, ALargerPictureWidensItsButton) {
 }
 
 // No display: status 1 and why. A window that another client destroys, or a display that goes away (the
-// session ends): the window went with it, status 0. A server that shares no memory with the launcher (in an
-// IPC namespace of its own, as a remote one) gets the picture through the connection.
+// session ends): the window went with it, status 0. A server of 16 bits a pixel that shares no memory with the
+// launcher (in an IPC namespace of its own, as a remote one) gets the picture through the connection, each
+// channel rounded to its bits.
 TEST_F(Bare, WithoutADisplayOrWhenItGoesAwayItEnds) {
   if (kPlatform.wine) GTEST_SKIP() << "Wine itself needs the display";
   Session* s = Start();
@@ -307,14 +308,17 @@ TEST_F(Bare, WithoutADisplayOrWhenItGoesAwayItEnds) {
   EXPECT_EQ(launcher.Wait(kPlatform.exit_deadline), 1);
   EXPECT_TRUE(launcher.Err().starts_with("autorun: ")) << launcher.Err();
   const bool apart = Child({"unshare", "-r", "-i", "true"}, "/", {}).Wait(Millis(5000)) == 0;
-  Server own(apart ? std::vector<std::string>{"unshare", "-r", "-i"} : std::vector<std::string>{});
+  Server own(apart ? std::vector<std::string>{"unshare", "-r", "-i"} : std::vector<std::string>{}, "1024x768x16");
   ASSERT_EQ(own.why_not, "");
   Child& lost = Spawn({}, {own.env.back()});
   {  // closed before its server goes
     X other(own.display);
     Window w = None;
     ASSERT_TRUE(Poll([&] { return (w = other.Find(kCaption)) != None; }, Millis(20000))) << lost.Err();
-    const Image& help = disc().expected.at("help");
+    Image help = disc().expected.at("help");
+    for (std::uint32_t& p : help.pixels)  // 5, 6 and 5 bits
+      for (auto [shift, max] : {std::pair{16u, 31u}, {8u, 63u}, {0u, 31u}})
+        p = (p & ~(0xFFu << shift)) | ((p >> shift & 0xFF) * max + 127) / 255 * 255 / max << shift;
     EXPECT_TRUE(Poll([&] { return Difference(other.Grab(w, kHelp.x, kHelp.y, kHelp.w, kHelp.h), help).empty(); }, Millis(8000)));
   }
   own.xvfb.reset();
