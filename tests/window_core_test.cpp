@@ -138,6 +138,7 @@ TEST(WindowCore, TheFocusShowsAsADottedRing) {
   NullWindow w(kProgram);
   w.Open();
   const std::vector<std::uint32_t> before = w.pixels();
+  ASSERT_EQ(before.size(), 641u * 480);  // the client area the layout gives
   const Input tab{InputKind::KeyDown, 0, 0, 0, 0, 0, Key::Tab};
   const auto at = [&](int x, int y) { return w.pixels()[y * 641 + x]; };
   const auto contrast = [&](int x, int y) {
