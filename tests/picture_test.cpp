@@ -106,6 +106,11 @@ TEST(Pictures, ShowWhatEveryAcceptedLayoutHolds) {
       {"encoded bmp", assets::EncodeBmp24(MakeF(641, 480)), MakeF(641, 480)},
       {"gif at the side cap", assets::EncodeGif(MakeIndexedF(kCap, 3)), MakeF(kCap, 3)},
       {"bmp at the side cap", WriteBmp(MakeIndexedF(3, kCap), {}), MakeF(3, kCap)},
+      {"bmp at the side cap, wide", WriteBmp(MakeIndexedF(kCap, 3), {}), MakeF(kCap, 3)},
+      {"ico naming all its colours used", Patched(assets::EncodeIco4(MakeIndexedF(32, 32)), 54, 4, 16), MakeF(32, 32)},
+      // One white pixel in 3-bit codes, as small pictures are saved: clear, index 0, end.
+      {"gif of the smallest code size", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 255, 255, 255, 0, 0, 0,
+                                         0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3B}, Image{1, 1, {0xFFFFFFFF}}},
       {"gif filling the file cap", [&] { Bytes g = assets::EncodeGif(f); return g.resize(pictures::kMaxPictureFileBytes), g; }(), MakeF(6, 5)},
       {"encoded ico", assets::EncodeIco4(MakeIndexedF(256, 256)), MakeF(256, 256)},
       {"interlaced gif", WriteGif({6, 11, 0, 0, true}), MakeF(6, 11)},
@@ -172,6 +177,7 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"bmp header size 64", Patched(bmp, 14, 4, 64), E::Unsupported},
       {"bmp height 0", Patched(bmp, 22, 4, 0), E::BadField},
       {"bmp height under minus the cap", Patched(bmp, 22, 4, -kCap - 1), E::TooLarge},
+      {"bmp width over the cap", Patched(bmp, 18, 4, kCap + 1), E::TooLarge},
       {"bmp planes 2", Patched(bmp, 26, 2, 2), E::BadField},
       {"bmp bits 64", Patched(bmp, 28, 2, 64), E::Unsupported},
       {"bmp compression 7", Patched(bmp, 30, 4, 7), E::BadField},
@@ -204,6 +210,7 @@ TEST(Pictures, RefuseEachBrokenRule) {
       {"gif image below the screen", Patched(gif, 792, 2, 1), E::BadField},
       {"gif image height over the cap", Patched(gif, 796, 2, kCap + 1), E::TooLarge},
       {"gif code size 12", Patched(gif, 799, 1, 12), E::BadField},
+      {"gif code size 1", Patched(gif, 799, 1, 1), E::BadField},
       {"gif unknown record", Patched(gif, 789, 1, 0x2D), E::BadField},
       {"gif without an image", Cat({Cut(gif, 789), {0x3B}}), E::NotAPicture},
       {"gif without a colour table", TableCut(gif, 0), E::BadField},
@@ -284,6 +291,8 @@ TEST(Pointers, FramesAndStepsOfEveryLayout) {
        Riff({Anih(3, 5, 6, 3), Chunk("rate", Words({1, 2, 3, 4, 5})), Chunk("seq ", Words({2, 0, 1, 0, 2})), fram}),
        with({2, 1, 0, 2, 1, 3, 0, 4, 2, 5})},
       {"no rate anywhere: one jiffy", Riff({Anih(3, 3, 0), fram}), with({0, 1, 1, 1, 2, 1})},
+      {"a still pointer filling the file cap", [] { Bytes b = Pointer(2); return b.resize(pictures::kMaxPictureFileBytes), b; }(),
+       {7, 5, 6, 2, 0, 0}},
   };
   for (const auto& [name, bytes, shown] : rows) EXPECT_EQ(Shown(pictures::DecodeCursorFile(bytes)), shown) << name;
   const auto still = pictures::DecodeCursorFile(Pointer(2));
