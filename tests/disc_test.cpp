@@ -13,8 +13,6 @@
 #include <sstream>
 #include <thread>
 
-#include <set>
-
 #include "platform/disc/disc_path.h"
 #include "platform/disc/posix_disc.h"
 #include "platform/disc/process.h"
@@ -25,7 +23,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using platform::Cause;
 using platform::FileError;
 using namespace testing_support;
 
@@ -193,21 +190,6 @@ TEST(Programs, TheGuideGoesToTheDesktopByItsAbsolutePathWhenItIsAFile) {
   EXPECT_EQ(g_disc.Open(0, "open", "manual\\userguideeng.html", "", "", 1), 42);
   EXPECT_EQ(WrittenBy(bin.path() / "opened.txt"), fs::canonical("Manual/UserGuideEng.html").string() + "\n");
   ::setenv("PATH", path.c_str(), 1);
-}
-
-TEST(RuntimeErrors, NameOperationPathAndCauseInBothLanguages) {
-  const auto text = DescribeRuntimeError(platform::RuntimeError("LoadPicture", "setup\\help.gif", Cause::FileNotFound));
-  EXPECT_EQ(text.english, "Run-time error: LoadPicture \"setup\\help.gif\": file not found");
-  EXPECT_EQ(text.chinese, "執行階段錯誤：LoadPicture「setup\\help.gif」：找不到檔案");
-  // Every cause has its own text in both languages; one without keeps the system's words and a general phrase.
-  std::set<std::string_view> english, chinese;
-  for (std::size_t i = 0; i + 1 < platform::kCauseCount; ++i) {
-    const auto cause = static_cast<Cause>(i);
-    EXPECT_TRUE(english.insert(platform::EnglishText(cause)).second && !platform::EnglishText(cause).empty()) << i;
-    EXPECT_TRUE(chinese.insert(platform::ChineseText(cause)).second && !platform::ChineseText(cause).empty()) << i;
-  }
-  const auto other = DescribeRuntimeError(platform::RuntimeError("Shell", "x.exe", Cause::Other, "Text file busy"));
-  EXPECT_EQ(other.english + other.chinese, "Run-time error: Shell \"x.exe\": Text file busy執行階段錯誤：Shell「x.exe」：無法完成操作");
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #pragma once
-// The end-to-end harness: a private Xvfb (and openbox when a suite asks), the
-// real launcher as a child process on a generated disc, XTest input, pixels
-// through XGetImage and the pointer's shape through XFixes. The scenarios are
+// The end-to-end harness: a private Xvfb, the real launcher as a child process
+// on a generated disc, XTest input, pixels through XGetImage and the pointer's
+// shape through XFixes. The scenarios are
 // written once and compiled twice: against the Linux launcher, and with
 // AUTORUN_WINE against the Windows launcher under Wine; kPlatform says what differs.
 #include <gtest/gtest.h>
@@ -445,10 +445,8 @@ class X {
   }
 };
 
-// One X server for the whole test program (Wine's desktop process is bound to it).
-#ifndef AUTORUN_E2E_SCREEN
-#define AUTORUN_E2E_SCREEN "1024x768x24"
-#endif
+// One X server for the whole test program (Wine's desktop process is bound to it), with room for
+// a window three times as large.
 struct Server {
   std::unique_ptr<Child> xvfb;
   std::string display, why_not;
@@ -456,7 +454,7 @@ struct Server {
   std::vector<std::string> env;  // what every launcher gets besides DISPLAY and PATH
 
   // `prefix`: what runs the server, as `unshare` puts it apart.
-  explicit Server(std::vector<std::string> prefix = {}, const char* screen = AUTORUN_E2E_SCREEN) {
+  explicit Server(std::vector<std::string> prefix = {}, const char* screen = "2048x1536x24") {
 #ifdef AUTORUN_WINE
     // A fresh prefix, whose "open" of an HTML file runs winebrowser, and so the first xdg-open on PATH.
     // wine64 starts Wine's new processes itself, as Debian's wine does where it is the only loader.

@@ -1,8 +1,7 @@
 // High-density desktops: the window F times larger, every pixel repeated at a
 // whole F and blended at another, the pointer's positions divided by F so that
 // every rectangle of the menu stays on its picture, and the pointers enlarged.
-// Its own test program: the desktop's scale is the X server's (resources) or
-// Wine's (the registry), on a screen that holds a window three times as large.
+// The desktop's scale is the test server's (resources) or Wine's (the registry).
 #include "tests/e2e/harness.h"
 
 #include <cmath>
