@@ -29,7 +29,6 @@ class Transcript {
  private:
   std::string text_;
   std::uint64_t pumps_ = 0;
-  bool closed_ = false, script_done_ = false;
 };
 
 // Files by their literal path, letter case ignored. Each picture is one colour
