@@ -607,6 +607,12 @@ class LauncherTest : public ::testing::Test {
     static const std::optional<Image> hand = BuildAsset("hand.cur");
     return c.hot_x == 5 && c.hot_y == 0 && Matches(c, *hand);
   }
+  static bool IsArrow(const X::Shape& c) {
+    // Ours: its tip black, white inside, clear beside it. Wine's own differs with its setup: any but the hand.
+    return kPlatform.wine ? c.w > 0 && !IsHand(c)
+                          : c.w == 12 && c.h == 19 && c.hot_x == 0 && c.hot_y == 0 && c.pixels[0] == 0xFF000000u &&
+                                c.pixels[2 * 12 + 1] == 0xFFFFFFFFu && c.pixels[11] == 0;
+  }
   static bool IsBusy(const X::Shape& c) {
     return c.hot_x == 9 && c.hot_y == 13 && (Matches(c, BusyFrame(0)) || Matches(c, BusyFrame(1)));
   }

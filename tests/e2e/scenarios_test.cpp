@@ -10,13 +10,6 @@ namespace {
 
 using Bare = LauncherTest;
 
-bool IsArrow(const X::Shape& c) {
-  // Ours: its tip black, white inside, clear beside it.
-  return kPlatform.wine ? !(c.w == 32 && c.hot_x == 5)
-                        : c.w == 12 && c.h == 19 && c.hot_x == 0 && c.hot_y == 0 && c.pixels[0] == 0xFF000000u &&
-                              c.pixels[2 * 12 + 1] == 0xFFFFFFFFu && c.pixels[11] == 0;
-}
-
 struct Hover {
   const Rect& over;
   Point at;
