@@ -4,7 +4,8 @@
 # registry and unpacked under the build, the launcher run through that C
 # library's own loader. The end-to-end scenarios of its start-up pictures and
 # pointers, the help panel, a missing picture's message in both languages, the
-# keyboard, Exit, and the programs each button starts run against it.
+# keyboard, Exit, the programs each button starts and the answers to damaged
+# disc files run against it.
 #   old_desktop_test.sh REPO-DIR BUILD-DIR
 # Exit status 77 (skipped) when the registry does not serve those packages.
 set -uo pipefail
@@ -24,7 +25,7 @@ printf '#!/bin/sh\nFONTCONFIG_SYSROOT="%s" exec "%s" --library-path "%s" "%s" "$
   "$build/disc/autorun" >"$launcher"
 chmod +x "$launcher"
 scenarios=Bare.OpensCentred*:Bare.AnErrorAtStartShowsOnlyTheMessage:Bare.TheKeyboardFocusesAndClicksTheButtons
-scenarios+=:Bare.PressesShowThePressedPicture*:Bare.StormsOfMotionAndTheSetupWizardSequence
+scenarios+=:Bare.PressesShowThePressedPicture*:DiscFaults.EachAnswerToADamagedFile
 [ "$("$build/tests/e2e/e2e_tests" --gtest_filter="$scenarios" --gtest_list_tests | grep -c '^  ')" -eq 5 ] ||
   { echo "FAIL: $scenarios no longer names five scenarios"; exit 1; }
 AUTORUN_EXE=$launcher exec "$build/tests/e2e/e2e_tests" --gtest_filter="$scenarios"
