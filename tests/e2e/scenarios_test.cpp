@@ -250,13 +250,19 @@ TEST_F(Bare, TheKeyboardFocusesAndClicksTheButtons) {
   EXPECT_EQ(s->process->Err(), "");
 }
 
-// A disc picture larger than its button: the button takes its size, its pointer included.
+// A disc picture larger than its button: the button takes its size, its pointer included. Its
+// clear first row shows the background beneath.
 TEST_F(Bare, ALargerPictureWidensItsButton) {
-  disc().Write(Picture("documentation"), assets::EncodeGif({140, 30, std::vector<std::uint8_t>(140 * 30, 1), {{0, 0, 0}, {90, 200, 30}}}));
+  std::vector<std::uint8_t> indices(140 * 30, 1), gif;
+  std::fill_n(indices.begin(), 140, 0);
+  gif = assets::EncodeGif({140, 30, indices, {{0, 0, 0}, {90, 200, 30}}});
+  gif[784] |= 1, gif[787] = 0;  // the control extension: index 0 clear
+  disc().Write(Picture("documentation"), gif);
   Session* s = Start();
   ASSERT_NE(s, nullptr);
   Click(*s, kDocumentation);  // shows the disc's picture
   EXPECT_TRUE(WaitLog("open", 1));
+  EXPECT_EQ(Shows(*s, Rect{"the clear row", kDocumentation.x, kDocumentation.y, 140, 1}, ""), "");
   Move(*s, kBackground);
   EXPECT_EQ(Shows(*s, kHelp, "help"), "");
   Move(*s, kDocumentation, Point{130, 27});  // beyond the built-in picture, inside the hover test and the new one
