@@ -1,8 +1,8 @@
 // Damaged discs, end to end: each answer the launcher can give a damaged file
 // of each kind (the run-time error naming the file, a quiet end, nothing at
 // all, or normal use), an error at the start and while a button is held, the
-// file caps as built, never a crash or a hang. Which fault gives which cause, and which file each
-// step needs, are the unit tests' business.
+// file caps as built, never a crash or a hang. Which fault gives which cause,
+// and which file each step needs, are the unit tests' business.
 #include "tests/e2e/harness.h"
 #include "tests/support/disc_faults.h"
 

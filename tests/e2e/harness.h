@@ -1,9 +1,9 @@
 #pragma once
 // The end-to-end harness: a private Xvfb, the real launcher as a child process
 // on a generated disc, XTest input, pixels through XGetImage and the pointer's
-// shape through XFixes. The scenarios are
-// written once and compiled twice: against the Linux launcher, and with
-// AUTORUN_WINE against the Windows launcher under Wine; kPlatform says what differs.
+// shape through XFixes. The scenarios are written once and compiled twice:
+// against the Linux launcher, and with AUTORUN_WINE against the Windows
+// launcher under Wine; kPlatform says what differs.
 #include <gtest/gtest.h>
 // After GoogleTest: X's macros clash with its names.
 #include <X11/Xatom.h>

@@ -253,9 +253,9 @@ TEST_F(Bare, TheKeyboardFocusesAndClicksTheButtons) {
 // A disc picture larger than its button: the button takes its size, its pointer included. Its
 // clear first row shows the background beneath.
 TEST_F(Bare, ALargerPictureWidensItsButton) {
-  std::vector<std::uint8_t> indices(140 * 30, 1), gif;
+  std::vector<std::uint8_t> indices(140 * 30, 1);
   std::fill_n(indices.begin(), 140, 0);
-  gif = assets::EncodeGif({140, 30, indices, {{0, 0, 0}, {90, 200, 30}}});
+  std::vector<std::uint8_t> gif = assets::EncodeGif({140, 30, indices, {{0, 0, 0}, {90, 200, 30}}});
   gif[784] |= 1, gif[787] = 0;  // the control extension: index 0 clear
   disc().Write(Picture("documentation"), gif);
   Session* s = Start();
