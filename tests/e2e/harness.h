@@ -74,12 +74,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-inline void WriteFile(const fs::path& file, std::string_view bytes, bool executable = false) {
-  fs::create_directories(file.parent_path());
-  std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (executable) fs::permissions(file, fs::perms(0111), fs::perm_options::add);
-}
-
 // A child in a process group of its own, killed with the test; its output goes to `output`.
 // `env`: NAME=value entries put into the test's environment, "NAME=" taking one away.
 class Child {
@@ -259,12 +253,11 @@ inline constexpr const char* kSetupProgram = "Setup/Setup.exe";
 inline constexpr const char* kManualProgram = "manualinstallation/setup.exe";
 inline constexpr const char* kGuide = "Manual/UserGuideEng.html";
 
-// A disc in a temporary folder, open to every user. Its programs and the
-// opener append one line each to one log: "setup ...", "manualinstallation ...",
-// "open <argument> ...".
+// A disc in a temporary folder. Its programs and the opener append one line
+// each to one log: "setup ...", "manualinstallation ...", "open <argument> ...".
 class Disc {
  public:
-  Disc() : root(testing_support::MakeTempFolder("e2e")), disc(root / "disc"), log(root / "results.log") {
+  Disc() {
     // Each picture at its control's size in colours of its own; ink along the top row and left
     // column, a third colour in the last pixel: a shift by one shows.
     std::vector<std::pair<std::string, const Rect*>> pictures = {{"help", &kHelp}};
@@ -282,12 +275,10 @@ class Disc {
       Write(Picture(name), assets::EncodeGif(image));
     }
     Write(kBusyPointer, assets::EncodeAni(std::vector{assets::EncodeCur1(BusyFrame(0), 9, 13), assets::EncodeCur1(BusyFrame(1), 9, 13)}, 20));
-    WriteFile(Path(kGuide), "<!DOCTYPE html>\n<title>User guide</title>\n");
-    fs::permissions(root, fs::perms(0755));
-    WriteFile(log, "");
-    fs::permissions(log, fs::perms(0666));
+    Write(kGuide, "<!DOCTYPE html>\n<title>User guide</title>\n");
+    dir.Write("results.log", "");
     const std::string append = " >> '" + log.string() + "'\n";
-    WriteFile(root / "bin" / "xdg-open", "#!/bin/sh\necho \"open $* pid=$$\"" + append, true);
+    dir.Write("bin/xdg-open", "#!/bin/sh\necho \"open $* pid=$$\"" + append, true);
 #ifdef AUTORUN_WINE
     // A Windows program that logs its start, from the build of the launcher's kind (it may run from an image).
     for (const char* program : {kSetupProgram, kManualProgram}) {
@@ -297,16 +288,13 @@ class Disc {
     return;
 #endif
     // The setup program says which session it leads, then whether it outlived the launcher.
-    WriteFile(Path(kSetupProgram), "#!/bin/sh\necho \"setup pid=$$ sid=$(cut -d' ' -f6 /proc/$$/stat)\"" + append +
+    Write(kSetupProgram, "#!/bin/sh\necho \"setup pid=$$ sid=$(cut -d' ' -f6 /proc/$$/stat)\"" + append +
                                        "i=0; while kill -0 $PPID 2>/dev/null && [ $i -lt 600 ]; do sleep 0.2; i=$((i+1)); done\n"
                                        "echo \"setup outlived the launcher\"" + append, true);
-    WriteFile(Path(kManualProgram), "#!/bin/sh\necho \"manualinstallation pid=$$\"" + append, true);
+    Write(kManualProgram, "#!/bin/sh\necho \"manualinstallation pid=$$\"" + append, true);
   }
-  ~Disc() {
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
-  }
-  fs::path root, disc, log;
+  testing_support::TempDir dir;
+  fs::path root = dir.path(), disc = root / "disc", log = root / "results.log";
   fs::path Path(std::string_view file) const { return disc / file; }
   std::map<std::string, Image> expected;  // the pictures written, as shown
   std::vector<std::string> Log() const { return Lines(ReadFile(log)); }
@@ -315,8 +303,9 @@ class Disc {
       return l.starts_with(std::string(program) + " ") && !l.ends_with("outlived the launcher");
     });
   }
-  void Write(std::string_view file, const std::vector<std::uint8_t>& bytes) {
-    WriteFile(Path(file), {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+  void Write(std::string_view file, const std::vector<std::uint8_t>& bytes) { Write(file, std::string(bytes.begin(), bytes.end())); }
+  void Write(std::string_view file, const std::string& text, bool executable = false) {
+    dir.Write("disc/" + std::string(file), text, executable);
   }
 };
 

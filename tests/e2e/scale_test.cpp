@@ -77,8 +77,8 @@ TEST_F(Scaled, TheWindowIsFTimesLargerSharpAndHitWhereItShows) {
       ASSERT_EQ(Child(Wine({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d",
                             std::to_string(d.dpi ? d.dpi : 96), "/f"}), server.folder, server.env).Wait(Millis(60000)), 0);
     } else {
-      WriteFile(disc().root / "resources", d.dpi ? "Xft.dpi: " + std::to_string(d.dpi) + "\n" : "");
-      ASSERT_EQ(Child({"xrdb", "-nocpp", "-load", (disc().root / "resources").string()}, disc().root, server.env).Wait(Millis(10000)), 0);
+      const fs::path resources = disc().dir.Write("resources", d.dpi ? "Xft.dpi: " + std::to_string(d.dpi) + "\n" : "");
+      ASSERT_EQ(Child({"xrdb", "-nocpp", "-load", resources.string()}, disc().root, server.env).Wait(Millis(10000)), 0);
     }
     dpi_ = d.scale;
     const std::vector<std::string> env = {std::string("GDK_SCALE=") + (d.gdk_scale ? d.gdk_scale : "")};

@@ -303,26 +303,6 @@ TEST_F(Bare, WithoutADisplayOrWhenItGoesAwayItEnds) {
   if (!apart) GTEST_SKIP() << "no IPC namespace of its own for a server here: drawing without shared memory untried";
 }
 
-// A run-time error before the window shows: the message only, dismissed any way a user can.
-TEST_F(Bare, AnErrorAtStartShowsOnlyTheMessage) {
-  struct Row {
-    bool outside_the_disc, corrupt;
-    const char* dismiss;
-  };
-  for (const Row& row : {Row{false, false, "Return"}, Row{true, false, "Escape"}, Row{false, true, "close"},
-                         Row{false, false, "button"}}) {
-    SCOPED_TRACE(row.dismiss);
-    if (kPlatform.wine && row.dismiss != std::string_view("Return")) continue;  // Wine's own message box
-    NewDisc();
-    if (row.corrupt)
-      WriteFile(disc().Path(Picture("help")), "no picture\n");
-    else
-      fs::remove(disc().Path(Picture("help")));
-    ExpectError(Spawn(row.outside_the_disc ? disc().root : fs::path()),
-                std::string("LoadPicture \"setup\\images\\help.gif\": ") + (row.corrupt ? "..." : "file not found"), row.dismiss);
-  }
-}
-
 // A sample disc image mounted by tests/disc_image_test.sh (AUTORUN_MOUNTED_DISC,
 // AUTORUN_EXE the launcher on it), started from its root as a desktop starts
 // it: the image's own start-up picture shows, and Exit closes the window.
