@@ -2,8 +2,8 @@
 // of each kind (the run-time error naming the file, a quiet end, nothing at
 // all, or normal use), an error at the start and while a button is held, its
 // message dismissed each way a user can, the file caps as built, never a crash
-// or a hang. Which fault gives which cause,
-// and which file each step needs, are the unit tests' business.
+// or a hang. Which fault gives which cause, and which file each step needs, are
+// the unit tests' business.
 #include "tests/e2e/harness.h"
 #include "tests/support/disc_faults.h"
 

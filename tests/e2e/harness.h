@@ -289,8 +289,8 @@ class Disc {
 #endif
     // The setup program says which session it leads, then whether it outlived the launcher.
     Write(kSetupProgram, "#!/bin/sh\necho \"setup pid=$$ sid=$(cut -d' ' -f6 /proc/$$/stat)\"" + append +
-                                       "i=0; while kill -0 $PPID 2>/dev/null && [ $i -lt 600 ]; do sleep 0.2; i=$((i+1)); done\n"
-                                       "echo \"setup outlived the launcher\"" + append, true);
+                             "i=0; while kill -0 $PPID 2>/dev/null && [ $i -lt 600 ]; do sleep 0.2; i=$((i+1)); done\n"
+                             "echo \"setup outlived the launcher\"" + append, true);
     Write(kManualProgram, "#!/bin/sh\necho \"manualinstallation pid=$$\"" + append, true);
   }
   testing_support::TempDir dir;
